@@ -1,0 +1,13 @@
+// Registry-backed in-process servers: HKEY_CLASSES_ROOT\CLSID\{...}\InprocServer32 names a
+// shared library; it is loaded once and its DllGetClassObject answers.
+#pragma once
+
+#include "platform/com/com.h"
+
+namespace platform::com {
+
+// REGDB_E_CLASSNOTREG when the class is not registered, CLASS_E_CLASSNOTAVAILABLE when the
+// library cannot be loaded or exports no DllGetClassObject.
+HRESULT GetInprocClassObject(REFCLSID clsid, REFIID riid, void** ppv);
+
+}  // namespace platform::com
