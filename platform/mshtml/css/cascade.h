@@ -1,0 +1,83 @@
+// The CSS cascade behind IHTMLCurrentStyle: parses style sheets and gives each element the
+// cascaded value of the properties the system reads, as text after inheritance ("12pt", "2em",
+// "bold"). Bounded: no input makes it loop, recurse without limit or match exponentially.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::mshtml::css {
+
+// What selector matching needs of an element; the document model implements it.
+class ElementView {
+ public:
+  virtual ~ElementView() = default;
+  virtual std::string_view LocalName() const = 0;  // lower case: "p", "img"
+  virtual std::string_view Id() const = 0;
+  virtual bool HasClass(std::string_view name) const = 0;
+  // Attribute by lower-case name; null when absent.
+  virtual const std::string* Attribute(std::string_view name) const = 0;
+  virtual const ElementView* Parent() const = 0;           // null for the root element
+  virtual const ElementView* PreviousElement() const = 0;  // previous element sibling
+  virtual const ElementView* NextElement() const = 0;      // next element sibling
+};
+
+enum class Property : std::uint8_t {
+  FontSize,
+  LineHeight,
+  Color,
+  BackgroundColor,
+  FontWeight,
+  MarginTop,
+  MarginBottom,
+  TextAlign,
+  BorderStyle,
+  PageBreakAfter,
+  Display,
+  WhiteSpace,
+  Count
+};
+
+struct ComputedStyle {
+  std::array<std::string, static_cast<std::size_t>(Property::Count)> values;
+  const std::string& Get(Property p) const { return values[static_cast<std::size_t>(p)]; }
+  std::string& Set(Property p) { return values[static_cast<std::size_t>(p)]; }
+};
+
+class StyleSheet {
+ public:
+  // Never fails: what cannot be parsed is skipped as CSS error handling says.
+  static std::shared_ptr<const StyleSheet> Parse(std::string_view css);
+  virtual ~StyleSheet() = default;
+  // @import addresses as written, in order; the document model fetches and adds them
+  // before this sheet.
+  virtual const std::vector<std::string>& Imports() const = 0;
+  virtual std::size_t RuleCount() const = 0;
+};
+
+class Cascade {
+ public:
+  Cascade();  // starts with the user-agent style sheet
+  ~Cascade();
+  Cascade(const Cascade&) = delete;
+  Cascade& operator=(const Cascade&) = delete;
+
+  // Author sheets in cascade order; index -1 appends.
+  void AddSheet(std::shared_ptr<const StyleSheet> sheet, int index = -1);
+  std::size_t SheetCount() const;
+
+  // e's style given its parent's computed style (null for the root) and its style attribute.
+  ComputedStyle Compute(const ElementView& e, const ComputedStyle* parent,
+                        std::string_view styleAttribute) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace platform::mshtml::css
