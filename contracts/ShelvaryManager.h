@@ -30,7 +30,8 @@
 //   current, or, when that was the one deleted, the row that took its place (the last row when
 //   it was the last).
 // - SetCurrentIndex outside the list changes nothing and returns SHELVARY_E_INDEX.
-// - GetInfo outside the list returns an empty entry (every getter gives ""), never null.
+// - GetInfo outside the list returns the manager's one outside entry, empty (every getter gives
+//   ""), never null; the rows of the list are those before the first index that gives it.
 // - DeleteInfo outside the list deletes nothing and returns SHELVARY_E_INDEX.
 #pragma once
 
