@@ -73,6 +73,17 @@ class Resolver {
     for (const ImageData& image : book.images) m_images.emplace(image.id, &image);
   }
 
+  // Page number (1-based) of a page id, 0 when the book has no such page.
+  std::size_t PageNumber(std::uint32_t id) const {
+    auto it = m_places.find(id);
+    return it == m_places.end() || it->second.item != 0 ? 0 : it->second.page;
+  }
+  // Item number of a block id on its page, 0 when the book has no such block.
+  std::size_t BlockNumber(std::uint32_t id) const {
+    auto it = m_places.find(id);
+    return it == m_places.end() ? 0 : it->second.item;
+  }
+
   std::string PageOf(std::uint32_t id) const {
     auto it = m_places.find(id);
     if (it == m_places.end() || it->second.item != 0) return "page ? (" + Id(id) + ")";
@@ -294,9 +305,64 @@ class Json {
   bool m_needComma = false;
 };
 
+// Compact JSON to one value per line, two spaces per level, so golden files diff well.
+// Empty arrays and objects stay on one line.
+std::string Pretty(const std::string& compact) {
+  std::string out;
+  int depth = 0;
+  bool inString = false;
+  auto newline = [&] { out += "\n" + std::string(2 * static_cast<std::size_t>(depth), ' '); };
+  for (std::size_t i = 0; i < compact.size(); ++i) {
+    char c = compact[i];
+    if (inString) {
+      out += c;
+      if (c == '\\') {
+        out += compact[++i];
+      } else if (c == '"') {
+        inString = false;
+      }
+      continue;
+    }
+    switch (c) {
+      case '"':
+        inString = true;
+        out += c;
+        break;
+      case '{':
+      case '[':
+        if (i + 1 < compact.size() && (compact[i + 1] == '}' || compact[i + 1] == ']')) {
+          out += c;
+          out += compact[++i];
+          break;
+        }
+        out += c;
+        ++depth;
+        newline();
+        break;
+      case '}':
+      case ']':
+        --depth;
+        newline();
+        out += c;
+        break;
+      case ',':
+        out += c;
+        newline();
+        break;
+      case ':':
+        out += ": ";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string DumpJson(const Book& book) {
+  Resolver r(book);
   Json j;
   j.Open('{');
   j.Key("file");
@@ -345,6 +411,7 @@ std::string DumpJson(const Book& book) {
     j.Open('{');
     j.Field("title", e.title);
     j.Field("pageId", e.pageId);
+    j.Field("page", r.PageNumber(e.pageId));
     j.Close('}');
   }
   j.Close(']');
@@ -372,6 +439,8 @@ std::string DumpJson(const Book& book) {
     j.Field("jumpSet", b.jumpSet);
     j.Field("pageId", b.pageId);
     j.Field("blockId", b.blockId);
+    j.Field("page", r.PageNumber(b.pageId));
+    j.Field("block", r.BlockNumber(b.blockId));
     j.Close('}');
   }
   j.Close(']');
@@ -473,7 +542,7 @@ std::string DumpJson(const Book& book) {
   }
   j.Close(']');
   j.Close('}');
-  return j.Out() + "\n";
+  return Pretty(j.Out()) + "\n";
 }
 
 }  // namespace nbk
