@@ -1,7 +1,7 @@
 #include "platform/mshtml/bounds.h"
 
 #include <algorithm>
-#include <array>
+#include <unordered_map>
 #include <vector>
 
 namespace platform::mshtml {
@@ -175,13 +175,32 @@ class Bounder {
   // boundary (or `stopAt`).
   void CloseNearest(std::initializer_list<std::string_view> names,
                     std::initializer_list<std::string_view> stopAt = {}) {
+    // Most tags have none of these open: the counts spare the walk down the stack.
+    bool any = false;
+    for (auto n : names) any |= Count(n) > 0;
+    if (!any) return;
     for (std::size_t k = open_.size(); k-- > 0;) {
       const std::string& n = open_[k].name;
       if (OneOf(n, names)) {
-        open_.resize(k);
+        PopTo(k);
         return;
       }
       if (IsScopeBoundary(n) || OneOf(n, stopAt)) return;
+    }
+  }
+
+  int Count(std::string_view name) const {
+    auto it = counts_.find(std::string(name));
+    return it == counts_.end() ? 0 : it->second;
+  }
+  void Push(const std::string& name, bool foreign) {
+    open_.push_back({name, foreign});
+    ++counts_[name];
+  }
+  void PopTo(std::size_t size) {
+    while (open_.size() > size) {
+      --counts_[open_.back().name];
+      open_.pop_back();
     }
   }
 
@@ -197,7 +216,7 @@ class Bounder {
       if (name == "a") CloseNearest({"a"});
       if (name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6' &&
           !open_.empty() && open_.back().name.size() == 2 && open_.back().name[0] == 'h')
-        open_.pop_back();
+        PopTo(open_.size() - 1);
       if (IsVoid(name)) return;
     } else if (selfClosing) {
       return;
@@ -205,15 +224,16 @@ class Bounder {
     // The cap leaves room for html and body, which the parser adds around everything.
     if (open_.size() + 2 >= kMaxNestingDepth) {
       out_.append("</").append(open_.back().name).append(">");
-      open_.pop_back();
+      PopTo(open_.size() - 1);
     }
-    open_.push_back({name, foreign || name == "svg" || name == "math"});
+    Push(name, foreign || name == "svg" || name == "math");
   }
 
   void EndTag(const std::string& name) {
+    if (Count(name) == 0) return;
     for (std::size_t k = open_.size(); k-- > 0;) {
       if (open_[k].name == name) {
-        open_.resize(k);
+        PopTo(k);
         return;
       }
     }
@@ -227,6 +247,7 @@ class Bounder {
   std::size_t i_ = 0;
   std::string out_;
   std::vector<Open> open_;
+  std::unordered_map<std::string, int> counts_;
 };
 
 }  // namespace
