@@ -96,7 +96,7 @@ TEST(BookListXml, ReadsWhatItCanAndRejectsWhatIsNotAList) {
 // File calls that fail at one chosen step of a save.
 class FailingOps : public shelvary::FileOps {
  public:
-  enum Step { kOpen, kFirstWrite, kSecondWrite, kFsync, kClose, kRename };
+  enum Step { kNone, kOpen, kFirstWrite, kSecondWrite, kFsync, kClose, kRename };
   explicit FailingOps(Step step) : m_step(step) {}
   int Open(const char* path, int flags, mode_t mode) override {
     if (m_step == kOpen) return Fail(EACCES);
@@ -157,7 +157,7 @@ TEST_F(ShelvaryTest, FailedSaveLeavesTheOldFileWhole) {
     EXPECT_EQ(FilesStartingWith(listFolder, "ToolBar4NEval.xml"),
               (std::vector<std::string>{"ToolBar4NEval.xml"}));
   }
-  FailingOps none(static_cast<FailingOps::Step>(-1));
+  FailingOps none(FailingOps::kNone);
   EXPECT_TRUE(shelvary::SaveBookListFile(listPath.string(), bigger, none));
   EXPECT_EQ(shelvary::LoadBookListFile(listPath.string()).books, bigger);
 }
