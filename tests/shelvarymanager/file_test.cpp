@@ -192,22 +192,6 @@ TEST_F(ShelvaryTest, FileSizeLimitMidSaveLeavesTheOldList) {
   EXPECT_EQ(FilesStartingWith(listFolder, "ToolBar4NEval.xml.tmp").size(), 0u);
 }
 
-TEST_F(ShelvaryTest, LockKeepsAWriterWaitingAndGivesUpInTime) {
-  fs::create_directories(listFolder);
-  shelvary::FileLock held(listPath.string());
-  ASSERT_TRUE(held.Locked());
-  pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // Another process cannot take it while it is held.
-    shelvary::FileLock other(listPath.string(), 100);
-    ::_exit(other.Locked() ? 1 : 0);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-}
-
 // Several browser windows in several processes add and delete books at the same time.
 TEST_F(ShelvaryTest, ConcurrentProcessesLoseNothing) {
   constexpr int kProcesses = 4;
