@@ -1,5 +1,6 @@
 #include "tests/platform_css/fake_tree.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace css_test {
@@ -88,7 +89,7 @@ std::unique_ptr<FakeElement> ParseTree(std::string_view m) {
       root->tag = tag;
       e = root.get();
     } else {
-      e = current->Append(tag);
+      e = (current ? current : root.get())->Append(tag);
     }
     bool selfClosing = false;
     for (;;) {
@@ -109,7 +110,7 @@ std::unique_ptr<FakeElement> ParseTree(std::string_view m) {
         ++i;
         if (i < m.size() && (m[i] == '"' || m[i] == '\'')) {
           char q = m[i++];
-          std::size_t end = m.find(q, i);
+          std::size_t end = std::min(m.find(q, i), m.size());
           value = std::string(m.substr(i, end - i));
           i = end + 1;
         } else {
