@@ -9,6 +9,16 @@ using platform::mshtml::css::Cascade;
 using platform::mshtml::css::ComputedStyle;
 using platform::mshtml::css::ElementView;
 
+FakeElement::~FakeElement() {
+  std::vector<std::unique_ptr<FakeElement>> pending = std::move(children);
+  while (!pending.empty()) {
+    std::unique_ptr<FakeElement> e = std::move(pending.back());
+    pending.pop_back();
+    for (auto& c : e->children) pending.push_back(std::move(c));
+    e->children.clear();
+  }
+}
+
 std::string_view FakeElement::Id() const {
   auto it = attributes.find("id");
   return it == attributes.end() ? std::string_view() : std::string_view(it->second);

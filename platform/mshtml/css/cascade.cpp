@@ -93,6 +93,7 @@ struct CustomWinner {
   std::string_view name;
   std::uint64_t key;
   const Declaration* decl;
+  std::uint32_t seq;
 };
 
 constexpr std::size_t kMaxSubstitutedBytes = 64 * 1024;
@@ -367,13 +368,7 @@ ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent
   std::vector<CustomWinner> custom;
   auto consider = [&](const Declaration& d, std::uint64_t key) {
     if (d.id == PropId::Custom) {
-      for (CustomWinner& w : custom) {
-        if (w.name == d.name) {
-          if (key >= w.key) w.key = key, w.decl = &d;
-          return;
-        }
-      }
-      custom.push_back({d.name, key, &d});
+      custom.push_back({d.name, key, &d, static_cast<std::uint32_t>(custom.size())});
       return;
     }
     auto apply = [&](Property p) {
@@ -433,8 +428,17 @@ ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent
 
   // Custom properties first: the others may refer to them.
   const CustomProperties* inheritedCustom = parent ? parent->custom.get() : nullptr;
-  std::sort(custom.begin(), custom.end(),
-            [](const CustomWinner& a, const CustomWinner& b) { return a.name < b.name; });
+  // One winner per name: the highest key, and of equal keys (one rule) the last declared.
+  std::sort(custom.begin(), custom.end(), [](const CustomWinner& a, const CustomWinner& b) {
+    if (a.name != b.name) return a.name < b.name;
+    if (a.key != b.key) return a.key < b.key;
+    return a.seq < b.seq;
+  });
+  // Unique from the back keeps the last of each name, packed at the end.
+  auto kept =
+      std::unique(custom.rbegin(), custom.rend(),
+                  [](const CustomWinner& a, const CustomWinner& b) { return a.name == b.name; });
+  custom.erase(custom.begin(), kept.base());
   VarResolver vars(custom, inheritedCustom);
   if (custom.empty()) {
     if (parent) out.custom = parent->custom;
