@@ -9,11 +9,6 @@
 #include "platform/win32/codepage.h"
 #include "platform/win32/file.h"
 
-#if __has_include("parser/loading/Loading.h")
-#include "parser/loading/Loading.h"
-#define NBPARSER_HAS_LOADING 1
-#endif
-
 namespace {
 
 constexpr unsigned short kScrambleKey = 0x0D3B;

@@ -57,11 +57,18 @@ class LocalImageSource : public ImageSource {
   HANDLE file_;
 };
 
-void ReplaceAll(std::u16string& text, std::u16string_view from, std::u16string_view to) {
-  for (std::size_t at = text.find(from); at != std::u16string::npos;
-       at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
+std::u16string ReplaceAll(std::u16string_view text, std::u16string_view from,
+                          std::u16string_view to) {
+  std::u16string out;
+  std::size_t start = 0;
+  for (std::size_t at = text.find(from); at != std::u16string_view::npos;
+       at = text.find(from, start)) {
+    out.append(text.substr(start, at - start));
+    out.append(to);
+    start = at + from.size();
   }
+  out.append(text.substr(start));
+  return out;
 }
 
 struct SplitAddress {
@@ -127,7 +134,8 @@ int CHtmlPageConverter::AddImage(IDispatch* node, IHTMLElement* element) {
         std::size_t slash = m_strObject.rfind(u'/');
         std::u16string folder =
             slash == std::u16string::npos ? std::u16string() : m_strObject.substr(0, slash + 1);
-        object = folder + object;
+        folder.append(object);
+        object = std::move(folder);
       }
       address = m_strScheme + m_strServer + object;
       split = Split(address);
@@ -149,8 +157,7 @@ int CHtmlPageConverter::AddImage(IDispatch* node, IHTMLElement* element) {
   } else if (split.serviceType == AFX_INET_SERVICE_FILE && split.ok) {
     // A page from the web must not pull the reader's own files into a book.
     if (m_strScheme != u"file://") return -1;
-    std::u16string path = split.object;
-    ReplaceAll(path, u"%20", u" ");
+    std::u16string path = ReplaceAll(split.object, u"%20", u" ");
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return -1;
