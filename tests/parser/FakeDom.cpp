@@ -283,7 +283,7 @@ std::shared_ptr<Element> El(const std::string& tag, std::vector<Item> children) 
   return El(tag, Props{}, std::move(children));
 }
 std::shared_ptr<Element> Comment(const std::string& inside) {
-  auto e = El("!", {});
+  auto e = El("!", Props{});
   e->isComment = true;
   e->commentText = "<!--" + inside + "-->";
   return e;
