@@ -110,8 +110,12 @@ TEST(NamedColorTableTest, HoldsTheGraySpellingsInOrder) {
   int count = 0;
   for (; kNamedColors[count].name[0] != 0; ++count) {
     std::u16string name(kNamedColors[count].name);
-    for (char16_t c : name) EXPECT_TRUE(c >= u'a' && c <= u'z') << count;
-    if (count > 0) EXPECT_LT(std::u16string(kNamedColors[count - 1].name), name);
+    for (char16_t c : name) {
+      EXPECT_TRUE(c >= u'a' && c <= u'z') << count;
+    }
+    if (count > 0) {
+      EXPECT_LT(std::u16string(kNamedColors[count - 1].name), name);
+    }
     EXPECT_EQ(LookupColorName(kNamedColors[count].name), kNamedColors[count].colour);
   }
   EXPECT_EQ(count, 140);
