@@ -283,7 +283,7 @@ std::shared_ptr<Element> El(const std::string& tag, std::vector<Item> children) 
   return El(tag, Props{}, std::move(children));
 }
 std::shared_ptr<Element> Comment(const std::string& inside) {
-  auto e = El("!", Props{});
+  auto e = El("!", Props{}, {});
   e->isComment = true;
   e->commentText = "<!--" + inside + "-->";
   return e;
@@ -460,7 +460,7 @@ const std::vector<std::string>& CreatedStyleSheets(const std::shared_ptr<Documen
 
 IHTMLCurrentStyle* Styled(Props props) {
   static std::vector<std::shared_ptr<Element>> keep;
-  auto e = El("SPAN", std::move(props));
+  auto e = El("SPAN", std::move(props), {});
   e->Link(nullptr);
   keep.push_back(e);
   return &e->style;

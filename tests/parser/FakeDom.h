@@ -26,7 +26,7 @@ struct Item {
 
 // tag: upper case ("P"); props: attributes ("id", "href", "name", "size") and computed style
 // properties by their CSS names ("font-size", "color", "display", ...).
-std::shared_ptr<Element> El(const std::string& tag, Props props, std::vector<Item> children = {});
+std::shared_ptr<Element> El(const std::string& tag, Props props, std::vector<Item> children);
 std::shared_ptr<Element> El(const std::string& tag, std::vector<Item> children = {});
 // A comment whose text is "<!--" + inside + "-->".
 std::shared_ptr<Element> Comment(const std::string& inside);

@@ -144,10 +144,10 @@ TEST_F(ParserTest, PagesAndTheCacheFolder) {
   std::string img = "file://" + (page / "a.png").string();
   auto first = fakedom::Doc({.url = "file://" + (page / "1.html").string(),
                              .title = "one",
-                             .body = {El("P", {El("IMG", {{"href", img}})})}});
+                             .body = {El("P", {El("IMG", {{"href", img}}, {})})}});
   auto second = fakedom::Doc({.url = "file://" + (page / "2.html").string(),
                               .title = "two",
-                              .body = {El("P", {"x", El("IMG", {{"href", img}})})}});
+                              .body = {El("P", {"x", El("IMG", {{"href", img}}, {})})}});
   CNBParser parser;
   Configure(parser);
   ASSERT_EQ(parser.CreateNewBook(), 0);

@@ -49,7 +49,7 @@ class ImageTest : public ConverterTest {
   }
   std::string Url(const std::string& name) const { return "file://" + (dir_ / name).string(); }
   std::shared_ptr<fakedom::Element> Img(const std::string& href) {
-    return El("IMG", {{"href", href}});
+    return El("IMG", {{"href", href}}, {});
   }
   int ConvertLocal(std::vector<fakedom::Item> body) {
     return Convert({.url = Url("page.html"), .body = std::move(body)});
