@@ -452,6 +452,8 @@ void AddFrame(const std::shared_ptr<Document>& doc, const std::shared_ptr<Docume
   doc->frames.windows.push_back(std::move(window));
 }
 
+IHTMLElement* AsElement(const std::shared_ptr<Element>& element) { return element.get(); }
+
 IHTMLDocument2* AsDocument(const std::shared_ptr<Document>& doc) { return doc.get(); }
 
 const std::vector<std::string>& CreatedStyleSheets(const std::shared_ptr<Document>& doc) {

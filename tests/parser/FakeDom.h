@@ -44,6 +44,7 @@ struct DocSpec {
 std::shared_ptr<Document> Doc(DocSpec spec);
 // Shows frame in one more frame of doc (a document may show itself).
 void AddFrame(const std::shared_ptr<Document>& doc, const std::shared_ptr<Document>& frame);
+IHTMLElement* AsElement(const std::shared_ptr<Element>& element);
 IHTMLDocument2* AsDocument(const std::shared_ptr<Document>& doc);
 // The addresses given to createStyleSheet, in order.
 const std::vector<std::string>& CreatedStyleSheets(const std::shared_ptr<Document>& doc);

@@ -119,16 +119,13 @@ TEST_F(ImageTest, RefusedAddresses) {
                         Case{Url("missing.png"), -1}, Case{"a.png", -1}}) {
     auto img = Img(c.href);
     auto doc = fakedom::Doc({.body = {img}});
-    EXPECT_EQ(conv_->AddImage(static_cast<IHTMLElement*>(img.get()),
-                              static_cast<IHTMLElement*>(img.get())),
-              c.result)
+    EXPECT_EQ(conv_->AddImage(fakedom::AsElement(img), fakedom::AsElement(img)), c.result)
         << c.href;
   }
   // Not an image element at all.
   auto p = El("P");
   auto doc = fakedom::Doc({.body = {p}});
-  EXPECT_EQ(conv_->AddImage(static_cast<IHTMLElement*>(p.get()), static_cast<IHTMLElement*>(p.get())),
-            0);
+  EXPECT_EQ(conv_->AddImage(fakedom::AsElement(p), fakedom::AsElement(p)), 0);
   EXPECT_TRUE(recording::Only({"Image"}).empty());
 }
 
