@@ -13,7 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::u16string U(const char* s) { return platform::com::Utf8ToUtf16(s); }
 const unsigned short* W(const std::u16string& s) {
   return reinterpret_cast<const unsigned short*>(s.c_str());
 }
