@@ -1,6 +1,7 @@
 // HTML in, writer calls out: the layout rules of the element handlers, the walker's markers,
 // text runs, internal links and the document entry.
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include "parser/engine/LinkAnchor.h"
 #include "tests/parser/ConverterFixture.h"
@@ -179,11 +180,35 @@ TEST_F(ConverterTest, WalkerRejectsWhatIsNoElement) {
   EXPECT_EQ(conv_->WalkNode(fakedom::AsDocument(doc)), -2);
 }
 
+// The walk of a page nested 20,000 levels deep fits in a quarter megabyte of stack, far less
+// than one frame per level would need.
 TEST_F(ConverterTest, DeepNestingNeedsNoStack) {
   auto inner = El("SPAN", {"deep"});
-  for (int i = 0; i < 200000; ++i) inner = El(i % 2 ? "DIV" : "SPAN", {inner});
-  ASSERT_EQ(Convert({.body = {inner}}), 0);
+  for (int i = 0; i < 20000; ++i) inner = El(i % 2 ? "DIV" : "SPAN", {inner});
+  doc_ = fakedom::Doc({.body = {inner}});
+  struct Job {
+    CHtmlPageConverter* conv;
+    IHTMLDocument2* doc;
+    int result = -100;
+  } job{conv_.get(), fakedom::AsDocument(doc_)};
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, 256 * 1024);
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(
+                &thread, &attr,
+                [](void* p) -> void* {
+                  auto* j = static_cast<Job*>(p);
+                  j->result = j->conv->AddDocument(j->doc, 0);
+                  return nullptr;
+                },
+                &job),
+            0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+  EXPECT_EQ(job.result, 0);
   EXPECT_EQ(recording::Only({"AddText"}), (Calls{"T3.AddText(deep)"}));
+  EXPECT_EQ(conv_->m_styleReader.Depth(), 0u);
 }
 
 // ---- Internal links ---------------------------------------------------------------------
