@@ -207,7 +207,9 @@ TEST_F(ConverterTest, DeepNestingNeedsNoStack) {
   pthread_join(thread, nullptr);
   pthread_attr_destroy(&attr);
   EXPECT_EQ(job.result, 0);
-  EXPECT_EQ(recording::Only({"AddText"}), (Calls{"T3.AddText(deep)"}));
+  Calls texts = recording::Only({"AddText"});
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_TRUE(texts[0].ends_with(".AddText(deep)")) << texts[0];
   EXPECT_EQ(conv_->m_styleReader.Depth(), 0u);
 }
 

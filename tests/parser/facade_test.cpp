@@ -155,9 +155,9 @@ TEST_F(ParserTest, PagesAndTheCacheFolder) {
   EXPECT_EQ(parser.AddPage(fakedom::AsDocument(second), 0, nullptr), 0);
   EXPECT_EQ(parser.AddPage(fakedom::AsDocument(second), -1, nullptr), 0);  // converts nothing
   EXPECT_EQ(recording::Only({"AddEntry", "ImageStream", "CreatePage"}),
-            (Calls{"CreatePage(77) -> P3", "TOC1.AddEntry(one,P3)",
-                   "I8.CreateImageStream(__cash[0]index-0001.tmp) -> S10",
-                   "CreatePage(77) -> P11", "TOC1.AddEntry(two,P11)", "I16.SetImageStream(S10)"}));
+            (Calls{"CreatePage(77) -> P2", "TOC.AddEntry(one,P2)",
+                   "I7.CreateImageStream(__cash[0]index-0001.tmp) -> S9", "CreatePage(77) -> P10",
+                   "TOC.AddEntry(two,P10)", "I15.SetImageStream(S9)"}));
   EXPECT_EQ(fakedom::OutstandingReferences(), 0);
   EXPECT_TRUE(fs::exists(CacheDir() / "__cash[0]index-0001.tmp"));
 

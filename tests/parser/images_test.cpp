@@ -82,7 +82,7 @@ TEST_F(ImageTest, InTextItIsPlottedInline) {
 
 TEST_F(ImageTest, InlineImageWithoutOpenBlockOpensOne) {
   ASSERT_EQ(ConvertLocal({El("SPAN", {"x", Img(Url("a.png"))})}), 0);
-  EXPECT_EQ(recording::Only({"CreateTextBlock", "PlotImage", "AddText"}),
+  EXPECT_EQ(recording::Only({"CreateTextBlock", "CreateImageBlock", "PlotImage", "AddText"}),
             (Calls{"P1.CreateTextBlock(0,0) -> TB2 T3 B4", "T3.AddText(x)",
                    "P1.CreateImageBlock(79) -> IB5 I6 B7", "T3.PlotImage(I6,2)"}));
 }
@@ -141,8 +141,8 @@ TEST_F(ImageTest, TableCellsArePassedOver) {
                           El("TABLE", {El("TR", {El("TD", {Img(Url("a.png"))}), El("TD", {"t"})})})}),
             0);
   // The first table holds no text: a block. The second holds text beside the cell: inline.
-  EXPECT_EQ(recording::Only({"AddBlock(B1", "PlotImage"}),
-            (Calls{"P1.AddBlock(B7)", "T12.PlotImage(I14,2)"}));
+  EXPECT_EQ(recording::Only({"AddBlock", "PlotImage"}),
+            (Calls{"P1.AddBlock(B7)", "T10.PlotImage(I13,2)", "P1.AddBlock(B11)"}));
 }
 
 TEST_F(ImageTest, DepthIsPartOfTheKey) {
