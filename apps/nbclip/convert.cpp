@@ -8,6 +8,7 @@
 #include <string>
 
 #include "apps/nbclip/commands.h"
+#include "contracts/NBKCreator.h"
 #include "nbkcreator/reader.h"
 #include "parser/facade/NBParser.h"
 #include "platform/inet/internet.h"
@@ -31,8 +32,12 @@ const unsigned short* W(const std::u16string& s) {
   return reinterpret_cast<const unsigned short*>(s.c_str());
 }
 
-std::u16string U16(std::string_view s) { return platform::com::Utf8ToUtf16(s); }
-std::string U8(std::u16string_view s) { return platform::com::Utf16ToUtf8(s); }
+std::u16string U16(std::string_view s) {
+  return platform::com::Utf8ToUtf16(s);
+}
+std::string U8(std::u16string_view s) {
+  return platform::com::Utf16ToUtf8(s);
+}
 
 bool IsWebAddress(std::u16string_view url) {
   return url.starts_with(u"http://") || url.starts_with(u"https://");
@@ -106,12 +111,16 @@ Summary Summarize(const nbk::Book& book) {
 
 int RunConvert(Args args) {
   static const std::map<std::string_view, std::string_view> kValueOptions = {
-      {"-o", "book"},           {"--title", "title"},
-      {"--author", "author"},   {"--title-reading", "title-reading"},
+      {"-o", "book"},
+      {"--title", "title"},
+      {"--author", "author"},
+      {"--title-reading", "title-reading"},
       {"--author-reading", "author-reading"},
-      {"--book-id", "book-id"}, {"--design", "design"},
+      {"--book-id", "book-id"},
+      {"--design", "design"},
       {"--toc-title", "toc-title"},
-      {"--div", "div"},         {"--start-comment", "start-comment"},
+      {"--div", "div"},
+      {"--start-comment", "start-comment"},
       {"--end-comment", "end-comment"},
       {"--except-start", "except-start"},
       {"--except-end", "except-end"}};
