@@ -124,6 +124,7 @@ int ManagerImpl::Read(const std::u16string& path) {
     return SHELVARY_E_IO;
   }
   CreateParentFolders(m_strPath);
+  m_strPath = ResolveListPath(m_strPath);
   FileLock lock(m_strPath);
   LoadResult loaded = LoadBookListFile(m_strPath);
   int result = SHELVARY_OK;

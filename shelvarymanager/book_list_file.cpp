@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <pugixml.hpp>
@@ -234,6 +235,23 @@ std::string MoveAside(const std::string& path) {
     if (errno != EEXIST) return "";
   }
   return "";
+}
+
+std::string ResolveListPath(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) {
+    // A dangling link: the list is made where it points.
+    char buffer[4096];
+    ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer) return path;
+    std::string target(buffer, static_cast<size_t>(n));
+    return target[0] == '/' ? target : Folder(path) + "/" + target;
+  }
+  std::string target(resolved);
+  std::free(resolved);
+  return target;
 }
 
 void CreateParentFolders(const std::string& path) {

@@ -67,6 +67,10 @@ bool SaveBookListFile(const std::string& path, const BookList& books,
 // anything already there. Returns the new name, or "" when the file could not be moved.
 std::string MoveAside(const std::string& path);
 
+// The file a list path names: a symbolic link is followed, so that saving (a rename over the
+// path) updates the file the user linked to instead of replacing the link.
+std::string ResolveListPath(const std::string& path);
+
 // Creates the folders of path (not the last component). Failure is left to the caller's next
 // step to notice.
 void CreateParentFolders(const std::string& path);

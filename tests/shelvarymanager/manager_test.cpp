@@ -318,6 +318,25 @@ TEST_F(ShelvaryTest, ChangeThatCouldNotBeSavedIsSavedByTheNextOne) {
   EXPECT_EQ(Titles(reread), (Titles_t{"マイブック", "A", "B"}));
 }
 
+TEST_F(ShelvaryTest, LinkedListFileStaysLinked) {
+  fs::create_directories(listFolder);
+  for (bool dangling : {false, true}) {
+    SCOPED_TRACE(dangling ? "dangling link" : "link to a list");
+    fs::path target = root / (dangling ? "elsewhere-new.xml" : "elsewhere.xml");
+    if (!dangling) {
+      CShelvaryManager first;
+      first.Read(U16(target.string()).c_str());
+    }
+    fs::remove(listPath);
+    fs::create_symlink(target, listPath);
+    CShelvaryManager m;
+    Start(m);
+    Add(m, "A");
+    EXPECT_TRUE(fs::is_symlink(listPath));
+    EXPECT_EQ(shelvary::LoadBookListFile(target.string()).books.size(), 2u);
+  }
+}
+
 TEST_F(ShelvaryTest, TwoBandsInOneProcessKeepEachOthersBooks) {
   CShelvaryManager left, right;
   Start(left);

@@ -72,7 +72,10 @@ class ShelvaryTest : public ::testing::Test {
   int Start(CShelvaryManager& m) {
     m.SetDefaultInfo(u"マイブック", u"マイブック", u"", u"", u"FBJPTB0000000001",
                      u"マイブック.nbk");
-    return m.Read(U16(listPath.string()).c_str());
+    // Built as the toolbar builds it, with Windows separators.
+    std::u16string path =
+        U16((root / "data").string()) + u"\\Vantor Corporation\\EnjoyNubra\\ToolBar4NEval.xml";
+    return m.Read(path.c_str());
   }
 
   // The list has no count; rows end where GetInfo gives the manager's one outside entry.

@@ -1,0 +1,4 @@
+// A shared library without DllGetClassObject.
+extern "C" __attribute__((visibility("default"))) int NbTestNothingHere() {
+  return 1;
+}
