@@ -1,4 +1,4 @@
-// nbclip convert PAGE -o BOOK.nbk [options] [--append]: loads a page as the browser would (its
+// nbclip convert PAGE... -o BOOK.nbk [options] [--append]: loads a page as the browser would (its
 // real address, style sheets and frames) and adds it to a book through CNBParser, as the
 // toolbar's "add this page" button does. Prints where the book is and what is in it.
 #include <filesystem>
@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "apps/nbclip/commands.h"
 #include "contracts/NBKCreator.h"
@@ -22,11 +23,12 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kUsage =
-    "usage: nbclip convert PAGE -o BOOK.nbk [--title T] [--author A] [--title-reading R]\n"
+    "usage: nbclip convert PAGE... -o BOOK.nbk [--title T] [--author A] [--title-reading R]\n"
     "         [--author-reading R] [--book-id ID] [--design FILE] [--toc-title T] [--div ID]\n"
     "         [--start-comment M] [--end-comment M] [--except-start M] [--except-end M]\n"
     "         [--append]\n"
-    "  PAGE: a local path, or a file://, http:// or https:// address\n";
+    "  PAGE: a local path, or a file://, http:// or https:// address; several pages are added\n"
+    "  to the book one after the other\n";
 
 const unsigned short* W(const std::u16string& s) {
   return reinterpret_cast<const unsigned short*>(s.c_str());
@@ -125,7 +127,7 @@ int RunConvert(Args args) {
       {"--except-start", "except-start"},
       {"--except-end", "except-end"}};
   std::map<std::string_view, std::string> values;
-  std::string page;
+  std::vector<std::string> pages;
   bool append = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view a = args[i];
@@ -137,21 +139,25 @@ int RunConvert(Args args) {
         return kExitUsage;
       }
       values[it->second] = std::string(args[++i]);
-    } else if (page.empty() && (!a.starts_with("-") || a == "-")) {
-      page = std::string(a);
+    } else if (!a.starts_with("-")) {
+      pages.emplace_back(a);
     } else {
       std::cerr << "nbclip convert: unexpected argument \"" << a << "\"\n" << kUsage;
       return kExitUsage;
     }
   }
-  if (page.empty() || !values.contains("book")) {
+  if (pages.empty() || !values.contains("book")) {
     std::cerr << kUsage;
     return kExitUsage;
   }
 
+  auto value = [&values](std::string_view name) {
+    auto it = values.find(name);
+    return it == values.end() ? std::u16string() : U16(it->second);
+  };
   std::u16string design;
   if (values.contains("design")) {
-    design = U16(values["design"]);
+    design = value("design");
   } else if (auto standard = StandardDesign()) {
     design = *standard;
   } else {
@@ -163,39 +169,44 @@ int RunConvert(Args args) {
   platform::mshtml::SetSessionFetcher(Fetch);
   platform::mshtml::LoadOptions options;
   options.fetch = Fetch;
-  ComPtr<IHTMLDocument2> doc;
-  HRESULT hr = platform::mshtml::LoadDocument(U16(page), options, &doc);
-  if (FAILED(hr) || !doc) {
-    std::cerr << "nbclip convert: cannot load " << page << "\n";
-    CoUninitialize();
-    return kExitFailed;
+  std::vector<ComPtr<IHTMLDocument2>> docs;
+  for (const std::string& page : pages) {
+    ComPtr<IHTMLDocument2> doc;
+    HRESULT hr = platform::mshtml::LoadDocument(U16(page), options, &doc);
+    if (FAILED(hr) || !doc) {
+      std::cerr << "nbclip convert: cannot load " << page << "\n";
+      docs.clear();
+      CoUninitialize();
+      return kExitFailed;
+    }
+    docs.push_back(std::move(doc));
   }
 
   fs::path bookPath = fs::absolute(values["book"]);
-  std::u16string title = U16(values["title"]);
+  std::u16string title = value("title");
   if (!values.contains("title")) {
     BStr docTitle;
-    doc->get_title(&docTitle);
+    docs.front()->get_title(&docTitle);
     title = docTitle.Str();
     if (title.empty()) title = U16(bookPath.stem().string());
   }
 
-  int result;
+  int result = 0;
   {
     CNBParser parser;
     parser.SetDesignFileName(W(design));
     parser.SetNBKFileName(W(U16(bookPath.string())));
     parser.SetBookTitle(W(title));
-    parser.SetBookAuthor(W(U16(values["author"])));
-    parser.SetBookTitle_read(W(U16(values["title-reading"])));
-    parser.SetBookAuthor_read(W(U16(values["author-reading"])));
-    parser.SetBookID(W(U16(values["book-id"])));
-    parser.SetTocTitle(W(U16(values["toc-title"])));
-    parser.setDivID(W(U16(values["div"])));
-    parser.setHTMLStartComment(W(U16(values["start-comment"])));
-    parser.setHTMLEndComment(W(U16(values["end-comment"])));
-    parser.setHTMLStartExceptComment(W(U16(values["except-start"])));
-    parser.setHTMLEndExceptComment(W(U16(values["except-end"])));
+    parser.SetBookAuthor(W(value("author")));
+    parser.SetBookTitle_read(W(value("title-reading")));
+    parser.SetBookAuthor_read(W(value("author-reading")));
+    parser.SetBookID(W(value("book-id")));
+    parser.SetTocTitle(W(value("toc-title")));
+    parser.setDivID(W(value("div")));
+    parser.setHTMLStartComment(W(value("start-comment")));
+    parser.setHTMLEndComment(W(value("end-comment")));
+    parser.setHTMLStartExceptComment(W(value("except-start")));
+    parser.setHTMLEndExceptComment(W(value("except-end")));
     int opened = append ? parser.OpenBook() : parser.CreateNewBook();
     if (opened != 0) {
       parser.AffairBook();
@@ -203,17 +214,20 @@ int RunConvert(Args args) {
                 << (opened == NBK_ERR_DISK_FULL ? "the drive is nearly full"
                                                 : "result " + std::to_string(opened))
                 << ")\n";
-      doc = nullptr;
+      docs.clear();
       CoUninitialize();
       return kExitFailed;
     }
-    result = parser.AddPage(doc.Get(), 0, nullptr);
+    // Pages added in one session share the images already fetched into the book.
+    for (const auto& doc : docs) {
+      if (int r = parser.AddPage(doc.Get(), 0, nullptr); r != 0) result = r;
+    }
     parser.FinalizeBook();
   }
-  doc = nullptr;
+  docs.clear();
   CoUninitialize();
   if (result != 0) {
-    std::cerr << "nbclip convert: the page could not be converted (result " << result << ")\n";
+    std::cerr << "nbclip convert: a page could not be converted (result " << result << ")\n";
     return kExitFailed;
   }
 

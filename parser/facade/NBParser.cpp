@@ -6,8 +6,7 @@
 #include "contracts/NBKCreator.h"
 #include "parser/engine/HtmlPageConverter.h"
 #include "platform/inet/internet.h"
-#include "platform/win32/codepage.h"
-#include "platform/win32/file.h"
+#include "platform/win32/windows.h"
 
 namespace {
 

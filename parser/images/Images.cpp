@@ -7,7 +7,8 @@
 #include "parser/images/CacheNames.h"
 #include "parser/style/WideText.h"
 #include "platform/inet/internet.h"
-#include "platform/win32/file.h"
+#include "platform/win32/mfc/afx.h"
+#include "platform/win32/windows.h"
 
 namespace {
 
@@ -45,16 +46,19 @@ class HttpImageSource : public ImageSource {
 
 class LocalImageSource : public ImageSource {
  public:
-  explicit LocalImageSource(HANDLE file) : file_(file) {}
-  ~LocalImageSource() override { CloseHandle(file_); }
+  explicit LocalImageSource(std::unique_ptr<CStdioFile> file) : file_(std::move(file)) {}
+  ~LocalImageSource() override { file_->Close(); }
   UINT Read(void* buffer, UINT count) override {
-    DWORD read = 0;
-    if (!ReadFile(file_, buffer, count, &read, nullptr)) return 0;
-    return read;
+    try {
+      return file_->Read(buffer, count);
+    } catch (CException* e) {
+      e->Delete();
+      return 0;
+    }
   }
 
  private:
-  HANDLE file_;
+  std::unique_ptr<CStdioFile> file_;
 };
 
 std::u16string ReplaceAll(std::u16string_view text, std::u16string_view from,
@@ -85,22 +89,20 @@ SplitAddress Split(const std::u16string& address) {
   return s;
 }
 
+// The results of creating and writing the cache file are not checked: the writer library then
+// makes its stream of whatever the file holds and refuses it when it is no image.
 void CopyIntoCache(ImageSource& source, const std::u16string& cacheFile) {
-  HANDLE out = CreateFileW(cacheFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  int out = _wopen(cacheFile.c_str(), _O_BINARY | _O_TRUNC | _O_CREAT | _O_WRONLY, _S_IWRITE);
   auto buffer = std::make_unique<char[]>(kCopyChunk);
   std::uint64_t total = 0;
   for (UINT n = source.Read(buffer.get(), kCopyChunk); n > 0 && total < kMaxImageBytes;
        n = source.Read(buffer.get(), kCopyChunk)) {
     total += n;
-    if (out != INVALID_HANDLE_VALUE) {
-      DWORD written = 0;
-      WriteFile(out, buffer.get(), n, &written, nullptr);
-    }
+    if (out != -1) _write(out, buffer.get(), n);
   }
-  if (out != INVALID_HANDLE_VALUE) {
-    FlushFileBuffers(out);
-    CloseHandle(out);
+  if (out != -1) {
+    _commit(out);
+    _close(out);
   }
 }
 
@@ -158,10 +160,13 @@ int CHtmlPageConverter::AddImage(IDispatch* node, IHTMLElement* element) {
     // A page from the web must not pull the reader's own files into a book.
     if (m_strScheme != u"file://") return -1;
     std::u16string path = ReplaceAll(split.object, u"%20", u" ");
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return -1;
-    source = std::make_unique<LocalImageSource>(file);
+    try {
+      auto file = std::make_unique<CStdioFile>(path.c_str(), CFile::modeRead | CFile::typeBinary);
+      source = std::make_unique<LocalImageSource>(std::move(file));
+    } catch (CException* e) {
+      e->Delete();
+      return -1;
+    }
   } else {
     return -1;
   }
