@@ -15,5 +15,6 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
 int RunDump(Args args);
+int RunConvert(Args args);
 
 }  // namespace nbclip

@@ -15,6 +15,7 @@ struct Subcommand {
 
 constexpr Subcommand kSubcommands[] = {
     {"dump", "[--json] BOOK.nbk   print everything in a book", nbclip::RunDump},
+    {"convert", "PAGE... -o BOOK.nbk [OPTIONS]   add pages to a book", nbclip::RunConvert},
 };
 
 int Usage() {
