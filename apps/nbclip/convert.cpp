@@ -14,7 +14,8 @@
 #include "parser/facade/NBParser.h"
 #include "platform/inet/internet.h"
 #include "platform/mshtml/host.h"
-#include "platform/win32/windows.h"
+#include "platform/win32/file.h"
+#include "platform/win32/shell.h"
 
 namespace nbclip {
 
