@@ -84,6 +84,35 @@ std::u16string ClassName(HWND hwnd) {
   return w ? w->cls->name : std::u16string();
 }
 
+namespace {
+void Describe(HWND hwnd, int depth, std::string* out) {
+  auto w = detail::Find(hwnd);
+  if (!w) return;
+  RECT rc = w->rect;
+  char line[160];
+  std::snprintf(line, sizeof line, " id=%ld (%d,%d %dx%d)%s%s\n", static_cast<long>(w->id),
+                static_cast<int>(rc.left), static_cast<int>(rc.top),
+                static_cast<int>(rc.right - rc.left), static_cast<int>(rc.bottom - rc.top),
+                (w->style & WS_VISIBLE) ? "" : " hidden",
+                (w->style & WS_DISABLED) ? " disabled" : "");
+  out->append(static_cast<size_t>(depth) * 2, ' ');
+  out->append(platform::com::Utf16ToUtf8(w->cls->name));
+  out->append(" \"" + platform::com::Utf16ToUtf8(WindowText(hwnd)) + "\"");
+  out->append(line);
+  for (HWND child : detail::Children(hwnd)) Describe(child, depth + 1, out);
+}
+}  // namespace
+
+std::string DescribeWindows(HWND root) {
+  std::string out;
+  if (root) {
+    Describe(root, 0, &out);
+  } else {
+    for (HWND top : detail::TopLevelWindows()) Describe(top, 0, &out);
+  }
+  return out;
+}
+
 bool Click(HWND button) {
   return Act([&] {
     if (!detail::SameName(ClassName(button), u"BUTTON") || !IsWindowEnabled(button)) return false;
