@@ -183,8 +183,8 @@ constexpr int GWLP_ID = -12;
 constexpr int GWL_STYLE = -16;
 constexpr int GWL_EXSTYLE = -20;
 constexpr int GWLP_USERDATA = -21;
-constexpr int GWL_WNDPROC = GWLP_WNDPROC;
-constexpr int GWL_USERDATA = GWLP_USERDATA;
+// As in a 64-bit build there are no GWL_WNDPROC / GWL_USERDATA: a pointer does not fit the
+// 32-bit SetWindowLongW, so pointer slots are reached only through SetWindowLongPtrW.
 constexpr int GWL_ID = GWLP_ID;
 constexpr int DWLP_MSGRESULT = 0;
 constexpr int DWLP_DLGPROC = static_cast<int>(sizeof(LRESULT));
