@@ -62,7 +62,12 @@ HWND FindWindowByClass(std::u16string_view className, HWND root) {
 }
 
 HWND FindWindowByTitle(std::u16string_view title, HWND root) {
-  return Search(root, [&](HWND h) { return WindowText(h) == title; });
+  // The window's own text, as FindWindowW compares it: a list-only combo box keeps the name it
+  // was created with, though WM_GETTEXT answers with its selected row.
+  return Search(root, [&](HWND h) {
+    auto w = detail::Find(h);
+    return w && w->text == title;
+  });
 }
 
 HWND FindControl(HWND root, int id) {

@@ -16,7 +16,8 @@
 namespace platform::ui {
 
 // Finding windows. Searches run depth-first in creation order, from root's children (root null:
-// every top-level window and its descendants). Class names compare without regard to case.
+// every top-level window and its descendants). Class names compare without regard to case;
+// titles are the window's own text, as FindWindowW compares them.
 HWND FindWindowByClass(std::u16string_view className, HWND root = nullptr);
 HWND FindWindowByTitle(std::u16string_view title, HWND root = nullptr);
 HWND FindControl(HWND root, int id);
