@@ -26,12 +26,12 @@ class CNBKImageObject;
 class CNBKImageStreamObject;
 
 // Kinds passed to the factory calls; kept as the numbers the converter passes.
-constexpr int NBK_PAGE_KIND = 77;          // CreatePage
-constexpr int NBK_IMAGE_BLOCK_KIND = 79;   // CreateImageBlock
-constexpr int NBK_BUTTON_KIND = 19;        // CreateObject
-constexpr int NBK_OPEN_NEW = 1;            // Open(NULL, 1)
-constexpr int NBK_OPEN_APPEND = 2;         // Open(path, 2)
-constexpr int NBK_ERR_DISK_FULL = -11;     // Open: the drive is short of free space
+constexpr int NBK_PAGE_KIND = 77;         // CreatePage
+constexpr int NBK_IMAGE_BLOCK_KIND = 79;  // CreateImageBlock
+constexpr int NBK_BUTTON_KIND = 19;       // CreateObject
+constexpr int NBK_OPEN_NEW = 1;           // Open(NULL, 1)
+constexpr int NBK_OPEN_APPEND = 2;        // Open(path, 2)
+constexpr int NBK_ERR_DISK_FULL = -11;    // Open: the drive is short of free space
 
 // Every object of a book has an id unique in that book (the file refers to objects by it).
 class NBK_API CNBKObject {
@@ -41,7 +41,9 @@ class NBK_API CNBKObject {
   int GetKind() const { return m_nKind; }
 
  protected:
-  CNBKObject(CNBKBook* book, int kind, unsigned long id) : m_pBook(book), m_nKind(kind), m_nID(id) {}
+  CNBKObject(CNBKBook* book, int kind, unsigned long id)
+      : m_pBook(book), m_nKind(kind), m_nID(id) {}
+  friend class nbk::BookImpl;
   CNBKBook* m_pBook;
   int m_nKind;
   unsigned long m_nID;

@@ -3,11 +3,11 @@
 #pragma once
 
 #include <compare>
-#include <memory>
 #include <cstdio>
-#include <string_view>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/com/types.h"
@@ -31,8 +31,12 @@ constexpr HRESULT DISP_E_MEMBERNOTFOUND = static_cast<HRESULT>(0x80020003u);
 constexpr HRESULT DISP_E_BADINDEX = static_cast<HRESULT>(0x8002000Bu);
 constexpr HRESULT RPC_E_CHANGED_MODE = static_cast<HRESULT>(0x80010106u);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+  return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+  return hr < 0;
+}
 
 // ---------------------------------------------------------------------------------------------
 // GUIDs
@@ -55,9 +59,15 @@ using REFGUID = const GUID&;
 using REFIID = const IID&;
 using REFCLSID = const CLSID&;
 
-inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
-inline bool IsEqualIID(REFIID a, REFIID b) { return a == b; }
-inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return a == b; }
+inline bool IsEqualGUID(REFGUID a, REFGUID b) {
+  return a == b;
+}
+inline bool IsEqualIID(REFIID a, REFIID b) {
+  return a == b;
+}
+inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) {
+  return a == b;
+}
 
 extern "C" const IID IID_NULL;
 extern "C" const IID IID_IUnknown;
@@ -316,6 +326,14 @@ class ComPtr {
     if (!p_) return E_POINTER;
     return p_->QueryInterface(iid, out->ReleaseAndGetVoidAddress());
   }
+  // The same for `ptr.As(iid, &other)`, where operator& of the target gives U**.
+  template <typename U>
+  HRESULT As(REFIID iid, U** out) const {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!p_) return E_POINTER;
+    return p_->QueryInterface(iid, reinterpret_cast<void**>(out));
+  }
 
  private:
   T* p_ = nullptr;
@@ -346,7 +364,9 @@ class BStr {
   }
   BSTR Detach() { return std::exchange(b_, nullptr); }
   UINT Length() const { return SysStringLen(b_); }
-  std::u16string Str() const { return b_ ? std::u16string(b_, SysStringLen(b_)) : std::u16string(); }
+  std::u16string Str() const {
+    return b_ ? std::u16string(b_, SysStringLen(b_)) : std::u16string();
+  }
   explicit operator bool() const { return b_ != nullptr; }
 
  private:

@@ -36,8 +36,9 @@ Fetcher SessionFetcher();
 
 // Parses bytes as a page whose address is url. The character set comes from contentType's
 // charset, a byte order mark, or a <meta> declaration, else UTF-8.
-HRESULT CreateDocument(std::string_view bytes, std::u16string_view url, std::string_view contentType,
-                       const LoadOptions& options, IHTMLDocument2** doc);
+HRESULT CreateDocument(std::string_view bytes, std::u16string_view url,
+                       std::string_view contentType, const LoadOptions& options,
+                       IHTMLDocument2** doc);
 
 // Loads a local path (relative to the working folder) or a file:// or http(s):// address.
 // A local path gets its file:// address, so the page's relative links resolve as in the browser.

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform::mshtml::css {
@@ -25,6 +26,11 @@ class ElementView {
   virtual const ElementView* Parent() const = 0;           // null for the root element
   virtual const ElementView* PreviousElement() const = 0;  // previous element sibling
   virtual const ElementView* NextElement() const = 0;      // next element sibling
+  // Position among the parent's element children, from 1, and their number, when the model
+  // knows them cheaply; 0 makes the cascade count siblings for :nth-child and :nth-last-child,
+  // which it does only so far (kMaxSiblingWalk).
+  virtual std::size_t ElementIndex() const { return 0; }
+  virtual std::size_t SiblingCount() const { return 0; }
 };
 
 enum class Property : std::uint8_t {
@@ -43,10 +49,21 @@ enum class Property : std::uint8_t {
   Count
 };
 
+// Custom properties (--name) and their values with var() already substituted, sorted by name.
+using CustomProperties = std::vector<std::pair<std::string, std::string>>;
+
 struct ComputedStyle {
   std::array<std::string, static_cast<std::size_t>(Property::Count)> values;
   const std::string& Get(Property p) const { return values[static_cast<std::size_t>(p)]; }
   std::string& Set(Property p) { return values[static_cast<std::size_t>(p)]; }
+
+  // What the children's cascade needs besides the values; set by Compute, shared, not read by
+  // the model. Custom properties are inherited and shared while no element changes them.
+  std::shared_ptr<const CustomProperties> custom;
+  // Tags, ids and classes of this element and its ancestors, so a descendant selector whose
+  // ancestors cannot be there is rejected without walking up.
+  std::array<std::uint64_t, 8> ancestorFilter{};
+  bool ancestorFilterValid = false;
 };
 
 class StyleSheet {
@@ -59,6 +76,10 @@ class StyleSheet {
   virtual const std::vector<std::string>& Imports() const = 0;
   virtual std::size_t RuleCount() const = 0;
 };
+
+// Whether a media query list (a <link> or <style> media attribute, the text after @media)
+// applies to the screen the model stands for: a 1024x768 colour display; print does not.
+bool MediaApplies(std::string_view mediaList);
 
 class Cascade {
  public:

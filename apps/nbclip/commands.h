@@ -1,0 +1,20 @@
+// The subcommands of nbclip. Each takes the arguments after its name and returns the exit
+// status (0 success, 1 failure, 2 bad arguments). To add one: write it in its own .cpp file,
+// declare it here and add a line to the table in main.cpp.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace nbclip {
+
+using Args = std::span<const std::string_view>;
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+int RunDump(Args args);
+int RunConvert(Args args);
+
+}  // namespace nbclip

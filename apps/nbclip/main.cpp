@@ -1,0 +1,45 @@
+// nbclip: the command-line host. `nbclip COMMAND ARGS...`; see the table below.
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "apps/nbclip/commands.h"
+
+namespace {
+
+struct Subcommand {
+  std::string_view name;
+  std::string_view usage;  // arguments, for the usage text
+  int (*run)(nbclip::Args);
+};
+
+constexpr Subcommand kSubcommands[] = {
+    {"dump", "[--json] BOOK.nbk   print everything in a book", nbclip::RunDump},
+    {"convert", "PAGE... -o BOOK.nbk [OPTIONS]   add pages to a book", nbclip::RunConvert},
+};
+
+int Usage() {
+  std::cerr << "usage: nbclip COMMAND [ARGS...]\ncommands:\n";
+  for (const Subcommand& c : kSubcommands) std::cerr << "  " << c.name << " " << c.usage << "\n";
+  return nbclip::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  std::vector<std::string_view> args(argv + 2, argv + argc);
+  std::string_view name = argv[1];
+  for (const Subcommand& c : kSubcommands) {
+    if (c.name == name) {
+      try {
+        return c.run(args);
+      } catch (const std::exception& e) {
+        std::cerr << "nbclip " << name << ": " << e.what() << "\n";
+        return nbclip::kExitFailed;
+      }
+    }
+  }
+  std::cerr << "nbclip: unknown command \"" << name << "\"\n";
+  return Usage();
+}

@@ -1,0 +1,241 @@
+#include "nbkcreator/format.h"
+
+#include <array>
+#include <cstring>
+
+namespace nbk {
+
+namespace {
+
+// Slice-by-8 tables: the reader checks every byte of a book on each append, so this matters.
+struct CrcTables {
+  std::array<std::array<std::uint32_t, 256>, 8> t{};
+  CrcTables() {
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      std::uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[0][i] = c;
+    }
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      for (int s = 1; s < 8; ++s) t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFF];
+    }
+  }
+};
+
+const CrcTables& Tables() {
+  static const CrcTables tables;
+  return tables;
+}
+
+}  // namespace
+
+std::string SectionName(std::uint32_t type) {
+  std::string s;
+  for (int i = 0; i < 4; ++i) {
+    char c = static_cast<char>((type >> (8 * i)) & 0xFF);
+    s += (c >= 0x20 && c < 0x7F) ? c : '?';
+  }
+  return s;
+}
+
+const char* ImageTypeName(ImageType type) {
+  switch (type) {
+    case ImageType::kPng:
+      return "png";
+    case ImageType::kJpeg:
+      return "jpeg";
+    case ImageType::kGif:
+      return "gif";
+    case ImageType::kBmp:
+      return "bmp";
+    case ImageType::kUnknown:
+      break;
+  }
+  return "unknown";
+}
+
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc) {
+  const auto& t = Tables().t;
+  crc = ~crc;
+  while (size >= 8) {
+    std::uint32_t lo =
+        crc ^
+        (static_cast<std::uint32_t>(data[0]) | static_cast<std::uint32_t>(data[1]) << 8 |
+         static_cast<std::uint32_t>(data[2]) << 16 | static_cast<std::uint32_t>(data[3]) << 24);
+    crc = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
+          t[3][data[4]] ^ t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]];
+    data += 8;
+    size -= 8;
+  }
+  while (size--) crc = t[0][(crc ^ *data++) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+std::uint64_t Fnv1a64(const std::uint8_t* data, std::size_t size) {
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  for (std::size_t i = 0; i < size; ++i) {
+    h ^= data[i];
+    h *= 0x100000001b3ull;
+  }
+  return h;
+}
+
+void Scramble(std::uint8_t* data, std::size_t size, std::uint16_t key) {
+  // A full-period 16-bit linear congruential sequence started at the key; each byte is
+  // XORed with the high byte of the next state.
+  std::uint16_t state = key;
+  for (std::size_t i = 0; i < size; ++i) {
+    state = static_cast<std::uint16_t>(state * 0x6255u + 0x3619u);
+    data[i] ^= static_cast<std::uint8_t>(state >> 8);
+  }
+}
+
+void ByteWriter::U16(std::uint16_t v) {
+  m_buf.push_back(static_cast<std::uint8_t>(v));
+  m_buf.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+void ByteWriter::U32(std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) m_buf.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void ByteWriter::U64(std::uint64_t v) {
+  for (int i = 0; i < 8; ++i) m_buf.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void ByteWriter::Str(std::u16string_view s) {
+  U32(static_cast<std::uint32_t>(s.size()));
+  for (char16_t c : s) U16(static_cast<std::uint16_t>(c));
+}
+
+bool ByteReader::Take(std::size_t n, const std::uint8_t*& p) {
+  if (!m_ok || n > m_data.size() - m_pos) {
+    m_ok = false;
+    return false;
+  }
+  p = m_data.data() + m_pos;
+  m_pos += n;
+  return true;
+}
+
+bool ByteReader::U8(std::uint8_t& v) {
+  const std::uint8_t* p;
+  if (!Take(1, p)) return false;
+  v = p[0];
+  return true;
+}
+
+bool ByteReader::U16(std::uint16_t& v) {
+  const std::uint8_t* p;
+  if (!Take(2, p)) return false;
+  v = static_cast<std::uint16_t>(p[0] | p[1] << 8);
+  return true;
+}
+
+bool ByteReader::U32(std::uint32_t& v) {
+  const std::uint8_t* p;
+  if (!Take(4, p)) return false;
+  v = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+      static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+  return true;
+}
+
+bool ByteReader::I32(std::int32_t& v) {
+  std::uint32_t u;
+  if (!U32(u)) return false;
+  v = static_cast<std::int32_t>(u);
+  return true;
+}
+
+bool ByteReader::U64(std::uint64_t& v) {
+  std::uint32_t lo, hi;
+  if (!U32(lo) || !U32(hi)) return false;
+  v = static_cast<std::uint64_t>(hi) << 32 | lo;
+  return true;
+}
+
+bool ByteReader::Str(std::u16string& s) {
+  std::uint32_t n;
+  if (!U32(n)) return false;
+  if (n > Remaining() / 2) {
+    m_ok = false;
+    return false;
+  }
+  const std::uint8_t* p;
+  Take(std::size_t{n} * 2, p);
+  s.resize(n);
+  for (std::uint32_t i = 0; i < n; ++i) s[i] = static_cast<char16_t>(p[2 * i] | p[2 * i + 1] << 8);
+  return true;
+}
+
+bool ByteReader::Bytes(std::size_t n, std::span<const std::uint8_t>& out) {
+  const std::uint8_t* p;
+  if (!Take(n, p)) return false;
+  out = {p, n};
+  return true;
+}
+
+std::vector<std::uint8_t> EncodeHeader(FileKind kind) {
+  ByteWriter w;
+  w.Bytes(kMagic);
+  w.U16(kVersionMajor);
+  w.U16(kVersionMinor);
+  w.U16(static_cast<std::uint16_t>(kind));
+  w.U16(0);
+  w.U32(0);
+  w.U32(Crc32(w.Buffer().data(), w.Size()));
+  return std::move(w.Buffer());
+}
+
+void AppendSection(std::vector<std::uint8_t>& out, std::uint32_t type,
+                   std::span<const std::uint8_t> payload) {
+  std::size_t start = out.size();
+  ByteWriter w;
+  w.U32(type);
+  w.U32(static_cast<std::uint32_t>(payload.size()));
+  out.insert(out.end(), w.Buffer().begin(), w.Buffer().end());
+  out.insert(out.end(), payload.begin(), payload.end());
+  std::uint32_t crc = Crc32(out.data() + start, out.size() - start);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(crc >> (8 * i)));
+}
+
+std::string ToUtf8(std::u16string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    std::uint32_t c = s[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+        s[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string ToFsPath(std::u16string_view path) {
+  std::string p = ToUtf8(path);
+  for (char& c : p) {
+    if (c == '\\') c = '/';
+  }
+  return p;
+}
+
+}  // namespace nbk

@@ -1,0 +1,125 @@
+// The state of one AddPage call: the book, the page and text block being filled, the address of
+// the document (to make relative references absolute), the comment markers, the anchors of
+// internal links and the book's list of cached images. Created, configured, run once through
+// AddDocument (or LoadAndAddDocument) and deleted by CNBParser::AddPage.
+//
+// The members are public because the converter is spread over several sources by subject
+// (document entry, walker, text blocks, element handlers, links, images, loading) and the
+// engine's tests inspect them; nothing outside the library sees this class.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "contracts/NBKCreator.h"
+#include "parser/style/StyleReader.h"
+#include "platform/mshtml/mshtml.h"
+
+class CInternetSession;
+class CLinkAnchor;
+
+// The scheme prefix ("http://") of a service type of the URL parser; empty for unknown types.
+std::u16string SchemePrefix(DWORD serviceType);
+
+// A run of text as it is gathered: one blank kept on each side where it had blanks or tabs,
+// nothing for a run of blanks and tabs only, no-break spaces as blanks.
+std::u16string NormalizeRun(std::u16string run);
+
+class CHtmlPageConverter {
+ public:
+  CHtmlPageConverter();
+  virtual ~CHtmlPageConverter();
+  CHtmlPageConverter(const CHtmlPageConverter&) = delete;
+  CHtmlPageConverter& operator=(const CHtmlPageConverter&) = delete;
+
+  // Configuration, right after construction.
+  void SetBook(CNBKBook* book) { m_pBook = book; }
+  void SetToc(CNBKTocObject* toc) { m_pToc = toc; }
+  void SetTocTitle(const unsigned short* title);
+  void SetMaxDepth(int depth) { m_nMaxDepth = depth; }
+  void SetSession(CInternetSession* session) { m_pSession = session; }
+  void SetStartComment(const std::u16string& s) { m_strStartComment = s; }
+  void SetEndComment(const std::u16string& s) { m_strEndComment = s; }
+  void SetStartExceptComment(const std::u16string& s) { m_strStartExceptComment = s; }
+  void SetEndExceptComment(const std::u16string& s) { m_strEndExceptComment = s; }
+  void SetDivID(const std::u16string& s) { m_strDivID = s; }
+  void SetCacheDir(const std::u16string& s) { m_strCacheDir = s; }
+  void SetImageNames(std::vector<std::u16string>* names) { m_pImageNames = names; }
+  void SetImageStreams(std::vector<CNBKImageStreamObject*>* streams) { m_pImageStreams = streams; }
+
+  // Document entry: one page (made on the first call) with its table-of-contents entry, the
+  // document and its frames converted onto it. -1 when depth is above the maximum, doc is NULL
+  // or its address cannot be had or parsed; else 0.
+  int AddDocument(IHTMLDocument2* doc, int depth);
+  // Loads an address into a document of its own and converts it (the page loading code).
+  int LoadAndAddDocument(const unsigned short* url, int depth);
+
+  // Document and frames.
+  int ConvertDocumentTree(IHTMLDocument2* doc, int depth);
+  int ConvertDocument(IHTMLDocument2* doc);
+  void ReAddStyleSheets(IHTMLDocument2* doc);
+  void ConvertBodyChildren(IHTMLElement* body);
+  void ConvertDivsById(IHTMLElement* body);
+  void FinishOpenTextBlock();
+
+  // The walker: the element and its subtree, honouring the marker comments. -1 for a NULL node,
+  // -2 for a node that is no element; else 0.
+  int WalkNode(IDispatch* node);
+
+  // Element handlers, before and after an element's children.
+  int StartElement(IDispatch* node, IHTMLElement* element);
+  int EndElement(IDispatch* node, IHTMLElement* element);
+  int BeginInlineStyle(IHTMLElement* element);
+  int AddHorizontalRule(IDispatch* node, IHTMLCurrentStyle* style);
+
+  // Text runs and text blocks.
+  void CollectAdjacentText(IHTMLElement2* element, const char16_t* where);
+  void FlushPendingText();
+  int OpenTextBlock(IHTMLCurrentStyle* style);
+  int CloseTextBlock();
+
+  // Internal links.
+  CLinkAnchor* FindOrCreateAnchor(const std::u16string& name);
+  void DeleteAnchors();
+  void HandleAnchor(IDispatch* node);
+  // The link address without the document's own address (or its downloaded copy's) in front.
+  std::u16string StripOwnAddress(const std::u16string& href) const;
+
+  // Images.
+  int AddImage(IDispatch* node, IHTMLElement* element);
+  int FindCachedImage(const std::u16string& cacheName) const;
+  int IsImageAlone(IHTMLElement* element);
+  IHTMLElement* FindEnclosingBlock(IHTMLElement* element);
+  void PlaceImage(CNBKImageObject* image, CNBKImageBlock* block, IHTMLElement* element);
+
+  std::u16string m_strDivID;
+  std::u16string m_strTocTitle;
+  CStyleReader m_styleReader;
+  std::u16string m_strPendingText;
+  CNBKTocObject* m_pToc = nullptr;
+  std::u16string m_strObject;
+  std::u16string m_strServer;
+  CNBKTextObject* m_pTextObject = nullptr;
+  CNBKBlockObject* m_pTextBlock = nullptr;
+  CNBKBook* m_pBook = nullptr;
+  CInternetSession* m_pSession = nullptr;
+  CNBKPageObject* m_pPage = nullptr;
+  std::vector<CLinkAnchor*> m_linkAnchors;
+  std::unordered_map<std::u16string, CLinkAnchor*> m_anchorIndex;
+  std::u16string m_strScheme;
+  ComPtr<IHTMLStyleSheetsCollection> m_pStyleSheets;
+  std::u16string m_strCacheDir = u"cash\\";
+  BOOL m_bOutputOn = 0;
+  std::u16string m_strEndComment;
+  std::u16string m_strStartComment;
+  BOOL m_bInExcept = 0;
+  std::u16string m_strEndExceptComment;
+  std::u16string m_strStartExceptComment;
+  int m_nDepth = 0;
+  std::vector<CNBKImageStreamObject*>* m_pImageStreams = nullptr;
+  std::vector<std::u16string>* m_pImageNames = nullptr;
+  int m_nCodePage = 0;
+  int m_nMaxDepth = 0;
+};

@@ -1,0 +1,113 @@
+// The walk of a document's element tree in document order, with the marker comments that
+// bound the region to convert and the regions to leave out.
+#include <vector>
+
+#include "parser/engine/HtmlPageConverter.h"
+
+namespace {
+
+enum class Marker { kNone, kEnd, kStart, kExceptStart, kExceptEnd };
+
+Marker ClassifyComment(const CHtmlPageConverter& conv, IDispatch* node) {
+  ComPtr<IHTMLCommentElement> comment;
+  if (FAILED(node->QueryInterface(IID_IHTMLCommentElement, comment.ReleaseAndGetVoidAddress())) ||
+      !comment) {
+    return Marker::kNone;
+  }
+  BStr text;
+  std::u16string whole;
+  if (SUCCEEDED(comment->get_text(&text))) whole = text.Str();
+  auto is = [&whole](const std::u16string& marker) {
+    return whole.size() == marker.size() + 7 && whole.starts_with(u"<!--") &&
+           whole.ends_with(u"-->") && whole.compare(4, marker.size(), marker) == 0;
+  };
+  if (is(conv.m_strEndComment)) return Marker::kEnd;
+  if (is(conv.m_strStartComment)) return Marker::kStart;
+  if (is(conv.m_strStartExceptComment)) return Marker::kExceptStart;
+  if (is(conv.m_strEndExceptComment)) return Marker::kExceptEnd;
+  return Marker::kNone;
+}
+
+ComPtr<IHTMLElementCollection> ChildrenOf(IHTMLElement* element, LONG* count) {
+  *count = 0;
+  ComPtr<IDispatch> children;
+  ComPtr<IHTMLElementCollection> collection;
+  if (FAILED(element->get_children(&children)) || !children ||
+      FAILED(children.As(IID_IHTMLElementCollection, std::addressof(collection))) || !collection ||
+      FAILED(collection->get_length(count))) {
+    *count = 0;
+    return nullptr;
+  }
+  return collection;
+}
+
+}  // namespace
+
+// Walked with a stack of its own rather than by recursion, so that a page nested tens of
+// thousands of levels deep cannot exhaust the thread's stack; the order of the handler calls is
+// that of the recursive walk.
+int CHtmlPageConverter::WalkNode(IDispatch* node) {
+  if (!node) return -1;
+  ComPtr<IHTMLElement> element;
+  if (FAILED(node->QueryInterface(IID_IHTMLElement, element.ReleaseAndGetVoidAddress())) ||
+      !element) {
+    return -2;
+  }
+
+  struct Level {
+    ComPtr<IDispatch> node;
+    ComPtr<IHTMLElement> element;
+    ComPtr<IHTMLElementCollection> children;
+    LONG count = 0;
+    LONG next = 0;
+    Marker marker = Marker::kNone;
+  };
+  std::vector<Level> levels;
+
+  auto enter = [&](ComPtr<IDispatch> n, ComPtr<IHTMLElement> e) {
+    Level level;
+    level.marker = ClassifyComment(*this, n.Get());
+    StartElement(n.Get(), e.Get());
+    level.children = ChildrenOf(e.Get(), &level.count);
+    level.node = std::move(n);
+    level.element = std::move(e);
+    levels.push_back(std::move(level));
+  };
+  enter(ComPtr<IDispatch>(node), std::move(element));
+
+  while (!levels.empty()) {
+    Level& top = levels.back();
+    if (top.next < top.count) {
+      ScopedVariant position, none;
+      position.vt = VT_UINT;
+      position.uintVal = static_cast<UINT>(top.next++);
+      ComPtr<IDispatch> child;
+      if (FAILED(top.children->item(position, none, &child)) || !child) continue;
+      ComPtr<IHTMLElement> childElement;
+      if (FAILED(child.As(IID_IHTMLElement, std::addressof(childElement))) || !childElement)
+        continue;
+      enter(std::move(child), std::move(childElement));
+      continue;
+    }
+    EndElement(top.node.Get(), top.element.Get());
+    switch (top.marker) {
+      case Marker::kEnd:
+        CloseTextBlock();
+        m_bOutputOn = 0;
+        break;
+      case Marker::kStart:
+        m_bOutputOn = 1;
+        break;
+      case Marker::kExceptStart:
+        m_bInExcept = 1;
+        break;
+      case Marker::kExceptEnd:
+        m_bInExcept = 0;
+        break;
+      case Marker::kNone:
+        break;
+    }
+    levels.pop_back();
+  }
+  return 0;
+}

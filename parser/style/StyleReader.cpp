@@ -1,0 +1,264 @@
+#include "parser/style/StyleReader.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "contracts/NBKCreator.h"
+#include "parser/style/CssValue.h"
+#include "parser/style/WideText.h"
+
+namespace {
+
+// A getter's VARIANT counts as unset when the call failed or its value field is 0 (so an
+// integer 0 is skipped as well as a NULL string).
+bool IsUnset(HRESULT hr, const VARIANT& v) {
+  if (FAILED(hr)) return true;
+  switch (v.vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+      return true;
+    case VT_BSTR:
+      return v.bstrVal == nullptr;
+    case VT_I4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_UI4:
+      return v.lVal == 0;
+    default:
+      return v.llVal == 0;
+  }
+}
+
+// The string a VARIANT getter gave, or NULL when it gave none.
+const WCHAR* StringOf(HRESULT hr, const VARIANT& v) {
+  if (IsUnset(hr, v) || v.vt != VT_BSTR) return nullptr;
+  return v.bstrVal;
+}
+
+void ColorBytesAsWords(DWORD colour, unsigned short words[2]) {
+  BYTE bytes[4];
+  ColorToBytes(colour, bytes);
+  std::memcpy(words, bytes, sizeof bytes);
+}
+
+}  // namespace
+
+std::uint32_t PackColor(DWORD colour) {
+  BYTE bytes[4];
+  ColorToBytes(colour, bytes);
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+std::unique_ptr<CTextStyle> CStyleReader::ReadStyle(IHTMLCurrentStyle* style) {
+  auto record = std::make_unique<CTextStyle>();
+  if (!style) return record;
+
+  {
+    ScopedVariant v;
+    HRESULT hr = style->get_fontSize(&v);
+    if (const WCHAR* text = StringOf(hr, v)) {
+      WORD size = ParseLength(text, m_nBaseFontSize);
+      if (nbparser::WideToInt(text) > 0) m_nBaseFontSize = size;
+      record->m_nFontSize = size;
+    }
+  }
+  {
+    ScopedVariant v;
+    HRESULT hr = style->get_lineHeight(&v);
+    if (const WCHAR* text = StringOf(hr, v)) {
+      if (std::u16string_view(text) == u"normal") {
+        record->m_nLineHeight = static_cast<WORD>((3 * record->m_nFontSize) / 2 + 5);
+      } else {
+        record->m_nLineHeight = ParseLength(text, m_nBaseFontSize);
+      }
+    }
+  }
+  {
+    ScopedVariant v;
+    HRESULT hr = style->get_color(&v);
+    if (!IsUnset(hr, v)) {
+      if (v.vt == VT_I4) {
+        record->m_crText = static_cast<DWORD>(v.lVal);
+      } else if (v.vt == VT_BSTR) {
+        record->m_crText = ParseColor(v.bstrVal);
+      } else {
+        record->m_crText = 0;
+      }
+    }
+  }
+  {
+    ScopedVariant v;
+    HRESULT hr = style->get_backgroundColor(&v);
+    if (!IsUnset(hr, v)) {
+      if (v.vt == VT_I4) {
+        record->m_crTextBack = record->m_crBlockBack = static_cast<DWORD>(v.lVal);
+        record->m_bTextBackSet = record->m_bBlockBackSet = 1;
+      } else if (v.vt == VT_BSTR && std::u16string_view(v.bstrVal) == u"transparent") {
+        // The new record is not pushed yet, so the top is the enclosing element's.
+        CTextStyle* enclosing = GetTopStyle();
+        if (enclosing && enclosing->m_bBlockBackSet) {
+          record->m_crBlockBack = enclosing->m_crBlockBack;
+          record->m_bBlockBackSet = 1;
+        } else {
+          record->m_crTextBack = record->m_crBlockBack = kNoColor;
+          record->m_bTextBackSet = record->m_bBlockBackSet = 1;
+        }
+      } else if (v.vt == VT_BSTR) {
+        record->m_crTextBack = record->m_crBlockBack = ParseColor(v.bstrVal);
+        record->m_bTextBackSet = record->m_bBlockBackSet = 1;
+      }
+    }
+  }
+  {
+    ScopedVariant v;
+    HRESULT hr = style->get_fontWeight(&v);
+    if (!IsUnset(hr, v)) {
+      int weight = 400;
+      if (v.vt == VT_I4) {
+        weight = v.lVal;
+      } else if (v.vt == VT_BSTR) {
+        weight = ParseFontWeight(v.bstrVal);
+      }
+      record->m_bBold = static_cast<WORD>(weight) >= 500 ? 1 : 0;
+    }
+  }
+  {
+    ScopedVariant v;
+    HRESULT hr = style->get_marginBottom(&v);
+    if (const WCHAR* text = StringOf(hr, v)) record->m_nMarginBottom = ParseMargin(text, 800);
+  }
+  {
+    BStr align;
+    if (SUCCEEDED(style->get_textAlign(&align)) && align) {
+      std::u16string_view text(align.Get());
+      record->SetAlign(text == u"right"    ? ALIGN_RIGHT
+                       : text == u"center" ? ALIGN_CENTER
+                                           : ALIGN_LEFT);
+    }
+  }
+  return record;
+}
+
+void CStyleReader::PushStyle(IHTMLCurrentStyle* style) {
+  m_styles.push_back(ReadStyle(style));
+}
+
+void CStyleReader::PopStyle() {
+  if (!m_styles.empty()) m_styles.pop_back();
+}
+
+CTextStyle* CStyleReader::GetTopStyle() const {
+  return m_styles.empty() ? nullptr : m_styles.back().get();
+}
+
+CTextStyle* CStyleReader::GetEnclosingStyle() const {
+  return m_styles.size() < 2 ? nullptr : m_styles[m_styles.size() - 2].get();
+}
+
+void CStyleReader::ApplyWholeStyle(const CTextStyle& style, CNBKTextObject* text,
+                                   bool withBlockBack) {
+  text->ChangeAtr(TAG_FONT_SIZE, style.m_nFontSize);
+  text->ChangeAtr(TAG_LINE_HEIGHT, style.m_nLineHeight);
+  text->ChangeAtr(TAG_ALIGN, style.m_nAlign);
+  text->ChangeAtr(TAG_TEXT_COLOR, PackColor(style.m_crText));
+  if (withBlockBack && style.m_bBlockBackSet) {
+    if (CNBKBlockObject* block = text->GetBlock()) {
+      block->ChangeAtr(TAG_BLOCK_BG_COLOR, PackColor(style.m_crBlockBack));
+    }
+  }
+}
+
+int CStyleReader::ApplyTopStyle(CNBKTextObject* text) {
+  CTextStyle* top = GetTopStyle();
+  if (!text || !top) return -1;
+  ApplyWholeStyle(*top, text, true);
+  return 0;
+}
+
+int CStyleReader::ApplyEnclosingStyle(CNBKTextObject* text) {
+  CTextStyle* enclosing = GetEnclosingStyle();
+  if (!text || !enclosing) return -1;
+  ApplyWholeStyle(*enclosing, text, false);
+  return 0;
+}
+
+bool CStyleReader::HasStyleChanges() const {
+  const CTextStyle* c = GetTopStyle();
+  const CTextStyle* e = GetEnclosingStyle();
+  if (!c || !e) return false;
+  return c->m_nFontSize != e->m_nFontSize || c->m_nLineHeight != e->m_nLineHeight ||
+         c->m_bBold != e->m_bBold || c->m_crText != e->m_crText ||
+         (c->m_bTextBackSet && c->m_crTextBack != e->m_crTextBack);
+}
+
+int CStyleReader::EmitStyleChanges(CNBKTextObject* text) {
+  CTextStyle* c = GetTopStyle();
+  CTextStyle* e = GetEnclosingStyle();
+  if (!e) return -1;
+  if (!text) return -2;
+  auto send = [&](WORD tag, const unsigned short* data, int words) {
+    c->m_changedTags.push_back(tag);
+    text->AddCommand(tag, data, words);
+  };
+  if (c->m_nFontSize != e->m_nFontSize) {
+    unsigned short size = c->m_nFontSize;
+    send(TAG_FONT_SIZE, &size, 1);
+  }
+  if (c->m_nLineHeight != e->m_nLineHeight) {
+    unsigned short height = c->m_nLineHeight;
+    send(TAG_LINE_HEIGHT, &height, 1);
+  }
+  if (c->m_bBold != e->m_bBold) {
+    unsigned short weight = c->m_bBold ? 700 : 400;
+    send(TAG_FONT_WEIGHT, &weight, 1);
+  }
+  if (c->m_crText != e->m_crText) {
+    unsigned short words[2];
+    ColorBytesAsWords(c->m_crText, words);
+    send(TAG_TEXT_COLOR, words, 2);
+  }
+  if (c->m_bTextBackSet && c->m_crTextBack != e->m_crTextBack) {
+    unsigned short words[2];
+    ColorBytesAsWords(c->m_crTextBack, words);
+    send(TAG_TEXT_BG_COLOR, words, 2);
+  }
+  return 0;
+}
+
+int CStyleReader::RestoreEnclosingStyle(CNBKTextObject* text) {
+  CTextStyle* c = GetTopStyle();
+  CTextStyle* e = GetEnclosingStyle();
+  if (!e) return -1;
+  if (!text) return -2;
+  while (!c->m_changedTags.empty()) {
+    WORD tag = c->m_changedTags.back();
+    c->m_changedTags.pop_back();
+    unsigned short words[2];
+    switch (tag) {
+      case TAG_FONT_SIZE:
+        words[0] = e->m_nFontSize;
+        text->AddCommand(tag, words, 1);
+        break;
+      case TAG_FONT_WEIGHT:
+        words[0] = e->m_bBold ? 700 : 400;
+        text->AddCommand(tag, words, 1);
+        break;
+      case TAG_TEXT_COLOR:
+        ColorBytesAsWords(e->m_crText, words);
+        text->AddCommand(tag, words, 2);
+        break;
+      case TAG_TEXT_BG_COLOR:
+        ColorBytesAsWords(e->m_crTextBack, words);
+        text->AddCommand(tag, words, 2);
+        break;
+      case TAG_LINE_HEIGHT:
+        words[0] = e->m_nLineHeight;
+        text->AddCommand(tag, words, 1);
+        break;
+      default:
+        break;
+    }
+  }
+  return 0;
+}

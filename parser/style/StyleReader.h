@@ -1,0 +1,52 @@
+// The stack of text styles that follows the element nesting during a walk, and the text
+// attributes made from it: a whole style for a fresh text object, commands for what an inline
+// element changes, and the commands that switch those back at its end.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "parser/style/TextStyle.h"
+#include "platform/mshtml/mshtml.h"
+
+class CNBKTextObject;
+
+// A colour as the 32-bit attribute value whose bytes in memory are its byte form.
+std::uint32_t PackColor(DWORD colour);
+
+class CStyleReader {
+ public:
+  CStyleReader() = default;
+  virtual ~CStyleReader() = default;
+  CStyleReader(const CStyleReader&) = delete;
+  CStyleReader& operator=(const CStyleReader&) = delete;
+
+  void PushStyle(IHTMLCurrentStyle* style);
+  void PopStyle();
+  // The top record (the element being handled); NULL on an empty stack.
+  CTextStyle* GetTopStyle() const;
+  CTextStyle* GetEnclosingStyle() const;
+  size_t Depth() const { return m_styles.size(); }
+  WORD BaseFontSize() const { return m_nBaseFontSize; }
+
+  // The top record's whole style with its block background; -1 without text or style.
+  int ApplyTopStyle(CNBKTextObject* text);
+  // The enclosing record's whole style, without a block background; -1 without text or
+  // without two records.
+  int ApplyEnclosingStyle(CNBKTextObject* text);
+  // Commands for the attributes in which the top differs from the enclosing record.
+  // -1 with fewer than two records, -2 without text.
+  int EmitStyleChanges(CNBKTextObject* text);
+  // True when EmitStyleChanges would send at least one command.
+  bool HasStyleChanges() const;
+  // Switches back what EmitStyleChanges sent for the top record. Results as EmitStyleChanges.
+  int RestoreEnclosingStyle(CNBKTextObject* text);
+
+  std::unique_ptr<CTextStyle> ReadStyle(IHTMLCurrentStyle* style);
+
+ private:
+  void ApplyWholeStyle(const CTextStyle& style, CNBKTextObject* text, bool withBlockBack);
+
+  std::vector<std::unique_ptr<CTextStyle>> m_styles;
+  WORD m_nBaseFontSize = 100;
+};

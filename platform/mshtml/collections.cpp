@@ -1,0 +1,282 @@
+// Element collections, frames and their windows, style sheets.
+#include "platform/mshtml/objects.h"
+
+namespace platform::mshtml {
+namespace {
+
+std::string LowerUtf8(BSTR b) {
+  std::string s =
+      com::Utf16ToUtf8(b ? std::u16string_view(b, SysStringLen(b)) : std::u16string_view());
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return s;
+}
+
+class ElementCollection final : public IHTMLElementCollection, LiveObject {
+  NB_MSHTML_REFCOUNT
+
+ public:
+  ElementCollection(std::shared_ptr<Tree> tree, std::vector<Node*> nodes)
+      : tree_(std::move(tree)), nodes_(std::move(nodes)) {}
+
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLElementCollection) {
+      *ppv = static_cast<IHTMLElementCollection*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return E_NOINTERFACE;
+  }
+
+  HRESULT get_length(LONG* p) override {
+    if (!p) return E_POINTER;
+    *p = static_cast<LONG>(nodes_.size());
+    return S_OK;
+  }
+
+  HRESULT item(VARIANT name, VARIANT index, IDispatch** pdisp) override {
+    if (!pdisp) return E_POINTER;
+    *pdisp = nullptr;
+    long position;
+    if (VariantPosition(name, &position)) {
+      if (position < 0 || static_cast<std::size_t>(position) >= nodes_.size()) return S_OK;
+      return ElementFor(tree_, nodes_[static_cast<std::size_t>(position)], IID_IDispatch,
+                        reinterpret_cast<void**>(pdisp));
+    }
+    if (name.vt != VT_BSTR) return E_INVALIDARG;
+    // By id or name; index picks among several with that name, else the first is given.
+    std::string key = com::Utf16ToUtf8(
+        name.bstrVal ? std::u16string_view(name.bstrVal, SysStringLen(name.bstrVal))
+                     : std::u16string_view());
+    long wanted = 0;
+    if (index.vt != VT_EMPTY && !VariantPosition(index, &wanted)) return E_INVALIDARG;
+    for (Node* n : nodes_) {
+      const std::string* nm = n->IsComment() ? nullptr : tree_->AttributeOf(*n, "name");
+      if (n->Id() == key || (nm && *nm == key)) {
+        if (wanted-- == 0)
+          return ElementFor(tree_, n, IID_IDispatch, reinterpret_cast<void**>(pdisp));
+      }
+    }
+    return S_OK;
+  }
+
+  HRESULT tags(VARIANT tagName, IDispatch** pdisp) override {
+    if (!pdisp) return E_POINTER;
+    *pdisp = nullptr;
+    if (tagName.vt != VT_BSTR) return E_INVALIDARG;
+    std::string want = LowerUtf8(tagName.bstrVal);
+    std::vector<Node*> matched;
+    for (Node* n : nodes_) {
+      if (n->IsComment() ? want == "!" : n->name == want) matched.push_back(n);
+    }
+    return NewElementCollection(tree_, std::move(matched), IID_IDispatch,
+                                reinterpret_cast<void**>(pdisp));
+  }
+
+ private:
+  ~ElementCollection() = default;
+  std::shared_ptr<Tree> tree_;
+  std::vector<Node*> nodes_;
+};
+
+class FramesCollection final : public IHTMLFramesCollection2, LiveObject {
+  NB_MSHTML_REFCOUNT
+
+ public:
+  explicit FramesCollection(std::vector<ComPtr<IHTMLWindow2>> windows)
+      : windows_(std::move(windows)) {}
+
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLFramesCollection2) {
+      *ppv = static_cast<IHTMLFramesCollection2*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return E_NOINTERFACE;
+  }
+  HRESULT item(VARIANT* index, VARIANT* result) override {
+    return FrameItem(windows_, index, result);
+  }
+  HRESULT get_length(LONG* p) override {
+    if (!p) return E_POINTER;
+    *p = static_cast<LONG>(windows_.size());
+    return S_OK;
+  }
+
+  static HRESULT FrameItem(const std::vector<ComPtr<IHTMLWindow2>>& windows, VARIANT* index,
+                           VARIANT* result) {
+    if (!index || !result) return E_POINTER;
+    VariantInit(result);
+    long position;
+    if (!VariantPosition(*index, &position)) return E_INVALIDARG;
+    if (position < 0 || static_cast<std::size_t>(position) >= windows.size())
+      return DISP_E_BADINDEX;
+    IHTMLWindow2* w = windows[static_cast<std::size_t>(position)].Get();
+    w->AddRef();
+    result->vt = VT_DISPATCH;
+    result->pdispVal = w;
+    return S_OK;
+  }
+
+ private:
+  ~FramesCollection() = default;
+  std::vector<ComPtr<IHTMLWindow2>> windows_;
+};
+
+class Window final : public IHTMLWindow2, LiveObject {
+  NB_MSHTML_REFCOUNT
+
+ public:
+  explicit Window(IHTMLDocument2* document) : document_(document) {}
+
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLFramesCollection2 ||
+        riid == IID_IHTMLWindow2) {
+      *ppv = static_cast<IHTMLWindow2*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return E_NOINTERFACE;
+  }
+  // A window is also the collection of its document's frames.
+  HRESULT item(VARIANT* index, VARIANT* result) override {
+    ComPtr<IHTMLFramesCollection2> frames;
+    if (!result) return E_POINTER;
+    VariantInit(result);
+    HRESULT hr = document_->get_frames(&frames);
+    if (FAILED(hr) || !frames) return FAILED(hr) ? hr : E_FAIL;
+    return frames->item(index, result);
+  }
+  HRESULT get_length(LONG* p) override {
+    if (!p) return E_POINTER;
+    *p = 0;
+    ComPtr<IHTMLFramesCollection2> frames;
+    HRESULT hr = document_->get_frames(&frames);
+    if (FAILED(hr) || !frames) return FAILED(hr) ? hr : E_FAIL;
+    return frames->get_length(p);
+  }
+  HRESULT get_document(IHTMLDocument2** p) override {
+    if (!p) return E_POINTER;
+    *p = document_.Get();
+    (*p)->AddRef();
+    return S_OK;
+  }
+
+ private:
+  ~Window() = default;
+  ComPtr<IHTMLDocument2> document_;
+};
+
+class StyleSheet final : public IHTMLStyleSheet, LiveObject {
+  NB_MSHTML_REFCOUNT
+
+ public:
+  explicit StyleSheet(std::u16string href) : href_(std::move(href)) {}
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLStyleSheet) {
+      *ppv = static_cast<IHTMLStyleSheet*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return E_NOINTERFACE;
+  }
+  HRESULT get_href(BSTR* p) override {
+    if (!p) return E_POINTER;
+    *p = SysAllocString(href_);
+    return *p ? S_OK : E_OUTOFMEMORY;
+  }
+
+ private:
+  ~StyleSheet() = default;
+  std::u16string href_;
+};
+
+class StyleSheetsCollection final : public IHTMLStyleSheetsCollection, LiveObject {
+  NB_MSHTML_REFCOUNT
+
+ public:
+  explicit StyleSheetsCollection(std::vector<std::u16string> hrefs) : hrefs_(std::move(hrefs)) {}
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLStyleSheetsCollection) {
+      *ppv = static_cast<IHTMLStyleSheetsCollection*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return E_NOINTERFACE;
+  }
+  HRESULT get_length(LONG* p) override {
+    if (!p) return E_POINTER;
+    *p = static_cast<LONG>(hrefs_.size());
+    return S_OK;
+  }
+  HRESULT item(VARIANT* index, VARIANT* result) override {
+    if (!index || !result) return E_POINTER;
+    VariantInit(result);
+    long position;
+    if (!VariantPosition(*index, &position)) return E_INVALIDARG;
+    if (position < 0 || static_cast<std::size_t>(position) >= hrefs_.size()) return DISP_E_BADINDEX;
+    IHTMLStyleSheet* sheet = nullptr;
+    HRESULT hr = NewStyleSheet(hrefs_[static_cast<std::size_t>(position)], &sheet);
+    if (FAILED(hr)) return hr;
+    result->vt = VT_DISPATCH;
+    result->pdispVal = sheet;
+    return S_OK;
+  }
+
+ private:
+  ~StyleSheetsCollection() = default;
+  std::vector<std::u16string> hrefs_;
+};
+
+}  // namespace
+
+HRESULT NewElementCollection(std::shared_ptr<Tree> tree, std::vector<Node*> nodes, REFIID iid,
+                             void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  auto* c = new (std::nothrow) ElementCollection(std::move(tree), std::move(nodes));
+  if (!c) return E_OUTOFMEMORY;
+  HRESULT hr = c->QueryInterface(iid, out);
+  c->Release();
+  return hr;
+}
+
+HRESULT NewWindow(IHTMLDocument2* document, IHTMLWindow2** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!document) return E_INVALIDARG;
+  *out = new (std::nothrow) Window(document);
+  return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT NewFramesCollection(std::vector<ComPtr<IHTMLWindow2>> windows,
+                            IHTMLFramesCollection2** out) {
+  if (!out) return E_POINTER;
+  *out = new (std::nothrow) FramesCollection(std::move(windows));
+  return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT NewStyleSheet(std::u16string href, IHTMLStyleSheet** out) {
+  if (!out) return E_POINTER;
+  *out = new (std::nothrow) StyleSheet(std::move(href));
+  return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT NewStyleSheetsCollection(std::vector<std::u16string> hrefs,
+                                 IHTMLStyleSheetsCollection** out) {
+  if (!out) return E_POINTER;
+  *out = new (std::nothrow) StyleSheetsCollection(std::move(hrefs));
+  return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+}  // namespace platform::mshtml

@@ -1,0 +1,540 @@
+#include "platform/mshtml/css/cascade.h"
+
+#include <algorithm>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+
+#include "platform/mshtml/css/selector.h"
+#include "platform/mshtml/css/stylesheet.h"
+#include "platform/mshtml/css/user_agent.h"
+#include "platform/mshtml/css/values.h"
+
+namespace platform::mshtml::css {
+
+namespace {
+
+// Where a declaration comes from, lowest priority first; important declarations rank above
+// all normal ones, the user agent's important ones highest.
+enum class Origin : std::uint8_t { UserAgent, Hint, Author, StyleAttribute };
+
+std::uint64_t Level(Origin origin, bool important) {
+  if (!important) return static_cast<std::uint64_t>(origin);
+  switch (origin) {
+    case Origin::Author:
+    case Origin::Hint:
+      return 4;
+    case Origin::StyleAttribute:
+      return 5;
+    case Origin::UserAgent:
+      return 6;
+  }
+  return 4;
+}
+
+std::uint64_t Key(Origin origin, bool important, std::uint32_t specificity, std::uint32_t order) {
+  return (Level(origin, important) << 56) | (static_cast<std::uint64_t>(specificity) << 32) | order;
+}
+
+using Filter = std::array<std::uint64_t, 8>;
+
+void FilterAdd(Filter& f, std::uint32_t h) {
+  f[(h & 511) >> 6] |= std::uint64_t{1} << (h & 63);
+  std::uint32_t h2 = h >> 9;
+  f[(h2 & 511) >> 6] |= std::uint64_t{1} << (h2 & 63);
+}
+bool FilterMayHave(const Filter& f, std::uint32_t h) {
+  std::uint32_t h2 = h >> 9;
+  return (f[(h & 511) >> 6] & (std::uint64_t{1} << (h & 63))) &&
+         (f[(h2 & 511) >> 6] & (std::uint64_t{1} << (h2 & 63)));
+}
+
+// Class names of an element, split as the class attribute lists them.
+std::vector<std::string_view> ClassNames(const ElementView& e) {
+  std::vector<std::string_view> out;
+  const std::string* attr = e.Attribute("class");
+  if (!attr) return out;
+  std::string_view v = *attr;
+  std::size_t i = 0;
+  while (i < v.size()) {
+    std::size_t start = v.find_first_not_of(" \t\n\r\f", i);
+    if (start == std::string_view::npos) break;
+    std::size_t end = v.find_first_of(" \t\n\r\f", start);
+    if (end == std::string_view::npos) end = v.size();
+    out.push_back(v.substr(start, end - start));
+    i = end;
+  }
+  if (out.size() > 1) {
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+  }
+  return out;
+}
+
+struct Entry {
+  const ComplexSelector* selector;
+  const StyleRule* rule;
+  std::uint32_t order;
+  Origin origin;
+};
+
+struct StringHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using Buckets = std::unordered_map<std::string, std::vector<Entry>, StringHash, std::equal_to<>>;
+
+struct Winner {
+  std::uint64_t key = 0;
+  const Declaration* decl = nullptr;
+};
+
+struct CustomWinner {
+  std::string_view name;
+  std::uint64_t key;
+  const Declaration* decl;
+  std::uint32_t seq;
+};
+
+constexpr std::size_t kMaxSubstitutedBytes = 64 * 1024;
+constexpr int kMaxVarDepth = 32;
+
+// Resolves var() against custom properties: those declared on the element (resolved on demand,
+// cycles detected) and the inherited ones.
+class VarResolver {
+ public:
+  VarResolver(const std::vector<CustomWinner>& declared, const CustomProperties* inherited)
+      : declared_(declared),
+        inherited_(inherited),
+        state_(declared.size(), State::Pending),
+        resolved_(declared.size()) {}
+
+  // The value of a custom property, nullopt when it is unset or invalid (a cycle).
+  std::optional<std::string_view> Lookup(std::string_view name, int depth) {
+    auto it =
+        std::lower_bound(declared_.begin(), declared_.end(), name,
+                         [](const CustomWinner& w, std::string_view n) { return w.name < n; });
+    if (it != declared_.end() && it->name == name) {
+      std::size_t i = static_cast<std::size_t>(it - declared_.begin());
+      switch (state_[i]) {
+        case State::Done:
+          return std::string_view(resolved_[i]);
+        case State::Invalid:
+        case State::Visiting:
+          state_[i] = State::Invalid;  // a cycle: every member becomes invalid
+          return std::nullopt;
+        case State::Pending:
+          break;
+      }
+      if (depth > kMaxVarDepth) return std::nullopt;
+      state_[i] = State::Visiting;
+      std::optional<std::string> v = ResolveDeclared(i, depth);
+      if (state_[i] == State::Invalid || !v) {
+        state_[i] = State::Invalid;
+        return std::nullopt;
+      }
+      resolved_[i] = std::move(*v);
+      state_[i] = State::Done;
+      return std::string_view(resolved_[i]);
+    }
+    return Inherited(name);
+  }
+
+  std::optional<std::string> Substitute(std::string_view text, int depth) {
+    if (depth > kMaxVarDepth) return std::nullopt;
+    Tokenizer tokenizer;
+    std::vector<Token> tokens = tokenizer.Tokenize(text);
+    const Token* t = tokens.data();
+    const Token* end = t + tokens.size();
+    std::string out;
+    while (t < end) {
+      if (t->type != TokenType::Function || !EqualsIgnoreCase(t->value, "var")) {
+        out += t->raw;
+        ++t;
+        continue;
+      }
+      // var( --name [, fallback] )
+      const Token* close = t + 1;
+      for (int nest = 1; close < end; ++close) {
+        if (close->type == TokenType::Function || close->type == TokenType::LeftParen) ++nest;
+        if (close->type == TokenType::RightParen && --nest == 0) break;
+      }
+      const Token* a = t + 1;
+      while (a < close && a->type == TokenType::Whitespace) ++a;
+      if (a == close || a->type != TokenType::Ident || a->value.size() < 3 ||
+          a->value.substr(0, 2) != "--") {
+        return std::nullopt;
+      }
+      std::string_view name = a->value;
+      ++a;
+      while (a < close && a->type == TokenType::Whitespace) ++a;
+      bool hasFallback = a < close && a->type == TokenType::Comma;
+      if (a < close && !hasFallback) return std::nullopt;
+      std::optional<std::string_view> value = Lookup(name, depth + 1);
+      if (value) {
+        out += *value;
+      } else if (hasFallback) {
+        std::string fallback;
+        for (const Token* f = a + 1; f < close; ++f) fallback += f->raw;
+        std::optional<std::string> v = Substitute(fallback, depth + 1);
+        if (!v) return std::nullopt;
+        out += *v;
+      } else {
+        return std::nullopt;
+      }
+      if (out.size() > kMaxSubstitutedBytes) return std::nullopt;
+      t = close < end ? close + 1 : end;
+    }
+    if (out.size() > kMaxSubstitutedBytes) return std::nullopt;
+    return out;
+  }
+
+  // The element's custom properties: inherited ones overridden by those declared here.
+  std::shared_ptr<const CustomProperties> Result() {
+    CustomProperties out;
+    if (inherited_) out = *inherited_;
+    for (std::size_t i = 0; i < declared_.size(); ++i) {
+      std::optional<std::string_view> v = Lookup(declared_[i].name, 0);
+      auto it = std::lower_bound(out.begin(), out.end(), declared_[i].name,
+                                 [](const auto& p, std::string_view n) { return p.first < n; });
+      bool present = it != out.end() && it->first == declared_[i].name;
+      if (v) {
+        if (present) {
+          it->second = std::string(*v);
+        } else {
+          out.insert(it, {std::string(declared_[i].name), std::string(*v)});
+        }
+      } else if (present) {
+        out.erase(it);
+      }
+    }
+    return std::make_shared<const CustomProperties>(std::move(out));
+  }
+
+ private:
+  enum class State : std::uint8_t { Pending, Visiting, Done, Invalid };
+
+  std::optional<std::string_view> Inherited(std::string_view name) const {
+    if (!inherited_) return std::nullopt;
+    auto it = std::lower_bound(inherited_->begin(), inherited_->end(), name,
+                               [](const auto& p, std::string_view n) { return p.first < n; });
+    if (it != inherited_->end() && it->first == name) return std::string_view(it->second);
+    return std::nullopt;
+  }
+
+  std::optional<std::string> ResolveDeclared(std::size_t i, int depth) {
+    const Declaration& d = *declared_[i].decl;
+    std::string_view raw = d.value;
+    if (EqualsIgnoreCase(raw, "initial")) return std::nullopt;
+    if (EqualsIgnoreCase(raw, "inherit") || EqualsIgnoreCase(raw, "unset") ||
+        EqualsIgnoreCase(raw, "revert")) {
+      auto v = Inherited(declared_[i].name);
+      if (!v) return std::nullopt;
+      return std::string(*v);
+    }
+    if (!d.hasVar) return std::string(raw);
+    return Substitute(raw, depth);
+  }
+
+  const std::vector<CustomWinner>& declared_;
+  const CustomProperties* inherited_;
+  std::vector<State> state_;
+  std::vector<std::string> resolved_;
+};
+
+}  // namespace
+
+struct Cascade::Impl {
+  std::vector<std::shared_ptr<const StyleSheet>> sheets;
+
+  // Substituted and parsed var() declarations, by declaration and the custom properties they
+  // were resolved against: elements mostly share both, and substitution means tokenizing.
+  struct VarMemo {
+    const Declaration* decl = nullptr;
+    std::shared_ptr<const CustomProperties> custom;
+    std::vector<Declaration> parsed;  // empty: invalid at computed-value time
+  };
+  static constexpr std::size_t kMemoSlots = 1024;
+  mutable std::mutex memoMutex;
+  mutable std::vector<VarMemo> memo = std::vector<VarMemo>(kMemoSlots);
+
+  std::vector<Declaration> Substituted(const Declaration& d,
+                                       const std::shared_ptr<const CustomProperties>& custom,
+                                       VarResolver& vars, bool memoize) const {
+    if (!memoize) return Parse(d, vars);
+    std::size_t slot =
+        (std::hash<const void*>{}(&d) * 31 + std::hash<const void*>{}(custom.get())) % kMemoSlots;
+    {
+      std::lock_guard<std::mutex> lock(memoMutex);
+      const VarMemo& m = memo[slot];
+      if (m.decl == &d && m.custom == custom) return m.parsed;
+    }
+    std::vector<Declaration> parsed = Parse(d, vars);
+    std::lock_guard<std::mutex> lock(memoMutex);
+    memo[slot] = VarMemo{&d, custom, parsed};
+    return parsed;
+  }
+
+  static std::vector<Declaration> Parse(const Declaration& d, VarResolver& vars) {
+    std::vector<Declaration> parsed;
+    if (std::optional<std::string> text = vars.Substitute(d.value, 0)) {
+      Tokenizer tokenizer;
+      std::vector<Token> tokens = tokenizer.Tokenize(*text);
+      // A substituted CSS-wide keyword acts as that keyword.
+      AddDeclaration(d.id, "", tokens.data(), tokens.data() + tokens.size(), false, parsed);
+    }
+    return parsed;
+  }
+
+  Buckets byId, byClass, byTag;
+  std::vector<Entry> universal;
+
+  void Rebuild() {
+    byId.clear();
+    byClass.clear();
+    byTag.clear();
+    universal.clear();
+    std::uint32_t order = 0;
+    IndexSheet(*UserAgentSheet(), Origin::UserAgent, order);
+    for (const auto& s : sheets) {
+      if (const auto* parsed = dynamic_cast<const ParsedStyleSheet*>(s.get())) {
+        IndexSheet(*parsed, Origin::Author, order);
+      }
+    }
+  }
+
+  void IndexSheet(const ParsedStyleSheet& sheet, Origin origin, std::uint32_t& order) {
+    for (const StyleRule& rule : sheet.Rules()) {
+      std::uint32_t o = order++;
+      for (const ComplexSelector& sel : rule.selectors) {
+        if (sel.neverMatches) continue;
+        Entry entry{&sel, &rule, o, origin};
+        // The rightmost compound's most selective key picks the bucket.
+        const Compound& subject = sel.compounds.front();
+        const SimpleSelector* id = nullptr;
+        const SimpleSelector* cls = nullptr;
+        for (const SimpleSelector& s : subject.simples) {
+          if (s.kind == SimpleKind::Id && !id) id = &s;
+          if (s.kind == SimpleKind::Class && !cls) cls = &s;
+        }
+        if (id) {
+          byId[id->value].push_back(entry);
+        } else if (cls) {
+          byClass[cls->value].push_back(entry);
+        } else if (!subject.tag.empty()) {
+          byTag[subject.tag].push_back(entry);
+        } else {
+          universal.push_back(entry);
+        }
+      }
+    }
+  }
+};
+
+Cascade::Cascade() : impl_(std::make_unique<Impl>()) {
+  impl_->Rebuild();
+}
+Cascade::~Cascade() = default;
+
+void Cascade::AddSheet(std::shared_ptr<const StyleSheet> sheet, int index) {
+  if (!sheet) return;
+  auto& sheets = impl_->sheets;
+  if (index < 0 || static_cast<std::size_t>(index) >= sheets.size()) {
+    sheets.push_back(std::move(sheet));
+  } else {
+    sheets.insert(sheets.begin() + index, std::move(sheet));
+  }
+  impl_->Rebuild();
+  std::lock_guard<std::mutex> lock(impl_->memoMutex);
+  for (auto& m : impl_->memo) m = Impl::VarMemo{};
+}
+
+std::size_t Cascade::SheetCount() const {
+  return impl_->sheets.size();
+}
+
+ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent,
+                               std::string_view styleAttribute) const {
+  ComputedStyle out;
+  static const Filter kEmpty{};
+  const Filter* ancestors = nullptr;
+  if (parent && parent->ancestorFilterValid) {
+    ancestors = &parent->ancestorFilter;
+  } else if (!e.Parent()) {
+    ancestors = &kEmpty;
+  }
+
+  std::array<Winner, kLonghandCount> winners{};
+  std::vector<CustomWinner> custom;
+  auto consider = [&](const Declaration& d, std::uint64_t key) {
+    if (d.id == PropId::Custom) {
+      custom.push_back({d.name, key, &d, static_cast<std::uint32_t>(custom.size())});
+      return;
+    }
+    auto apply = [&](Property p) {
+      Winner& w = winners[static_cast<std::size_t>(p)];
+      if (!w.decl || key >= w.key) w.key = key, w.decl = &d;
+    };
+    if (IsLonghand(d.id)) {
+      apply(static_cast<Property>(d.id));
+    } else {
+      for (Property p : LonghandsOf(d.id)) apply(p);
+    }
+  };
+  auto tryEntries = [&](const std::vector<Entry>& entries) {
+    for (const Entry& entry : entries) {
+      const ComplexSelector& sel = *entry.selector;
+      if (ancestors) {
+        bool possible = true;
+        for (std::uint32_t h : sel.ancestorHashes) {
+          if (h && !FilterMayHave(*ancestors, h)) {
+            possible = false;
+            break;
+          }
+        }
+        if (!possible) continue;
+      }
+      // Each selector has its own budget, so one costly rule cannot starve the others.
+      MatchBudget budget;
+      if (!Matches(sel, e, budget)) continue;
+      for (const Declaration& d : entry.rule->declarations) {
+        consider(d, Key(entry.origin, d.important, sel.specificity, entry.order));
+      }
+    }
+  };
+
+  std::string_view id = e.Id();
+  if (!id.empty()) {
+    if (auto it = impl_->byId.find(id); it != impl_->byId.end()) tryEntries(it->second);
+  }
+  std::vector<std::string_view> classes = ClassNames(e);
+  for (std::string_view c : classes) {
+    if (auto it = impl_->byClass.find(c); it != impl_->byClass.end()) tryEntries(it->second);
+  }
+  if (auto it = impl_->byTag.find(e.LocalName()); it != impl_->byTag.end()) tryEntries(it->second);
+  tryEntries(impl_->universal);
+
+  std::vector<Declaration> hints;
+  AddPresentationalHints(e, hints);
+  for (std::size_t i = 0; i < hints.size(); ++i) {
+    consider(hints[i], Key(Origin::Hint, false, 0, static_cast<std::uint32_t>(i)));
+  }
+  std::vector<Declaration> inlineStyle;
+  if (!styleAttribute.empty()) inlineStyle = ParseStyleAttribute(styleAttribute);
+  for (std::size_t i = 0; i < inlineStyle.size(); ++i) {
+    consider(inlineStyle[i], Key(Origin::StyleAttribute, inlineStyle[i].important, 0,
+                                 static_cast<std::uint32_t>(i)));
+  }
+
+  // Custom properties first: the others may refer to them.
+  const CustomProperties* inheritedCustom = parent ? parent->custom.get() : nullptr;
+  // One winner per name: the highest key, and of equal keys (one rule) the last declared.
+  std::sort(custom.begin(), custom.end(), [](const CustomWinner& a, const CustomWinner& b) {
+    if (a.name != b.name) return a.name < b.name;
+    if (a.key != b.key) return a.key < b.key;
+    return a.seq < b.seq;
+  });
+  // Unique from the back keeps the last of each name, packed at the end.
+  auto kept =
+      std::unique(custom.rbegin(), custom.rend(),
+                  [](const CustomWinner& a, const CustomWinner& b) { return a.name == b.name; });
+  custom.erase(custom.begin(), kept.base());
+  VarResolver vars(custom, inheritedCustom);
+  if (custom.empty()) {
+    if (parent) out.custom = parent->custom;
+  } else {
+    out.custom = vars.Result();
+  }
+
+  auto inheritedValue = [&](Property p) -> const std::string& {
+    return parent ? parent->Get(p) : InitialValue(p);
+  };
+  auto unsetValue = [&](Property p) -> const std::string& {
+    return IsInherited(p) ? inheritedValue(p) : InitialValue(p);
+  };
+  // Declarations with var() are parsed once substituted; a shorthand's result serves all its
+  // longhands.
+  std::vector<
+      std::pair<const Declaration*, std::optional<std::vector<std::pair<Property, std::string>>>>>
+      substituted;
+  auto varValue = [&](const Declaration& d, Property p) -> std::optional<std::string> {
+    auto it = std::find_if(substituted.begin(), substituted.end(),
+                           [&](const auto& s) { return s.first == &d; });
+    if (it == substituted.end()) {
+      std::optional<std::vector<std::pair<Property, std::string>>> result;
+      // Style-attribute declarations live only for this call: their address says nothing.
+      bool fromSheet = inlineStyle.empty() || &d < inlineStyle.data() ||
+                       &d >= inlineStyle.data() + inlineStyle.size();
+      std::vector<Declaration> wide = impl_->Substituted(d, out.custom, vars, fromSheet);
+      {
+        std::vector<std::pair<Property, std::string>> values;
+        for (const Declaration& w : wide) {
+          if (!IsLonghand(w.id)) continue;
+          Property q = static_cast<Property>(w.id);
+          switch (w.wide) {
+            case CssWide::None:
+              values.emplace_back(q, w.value);
+              break;
+            case CssWide::Inherit:
+              values.emplace_back(q, inheritedValue(q));
+              break;
+            case CssWide::Initial:
+              values.emplace_back(q, InitialValue(q));
+              break;
+            case CssWide::Unset:
+              values.emplace_back(q, unsetValue(q));
+              break;
+          }
+        }
+        if (!values.empty()) result = std::move(values);
+      }
+      substituted.emplace_back(&d, std::move(result));
+      it = substituted.end() - 1;
+    }
+    if (!it->second) return std::nullopt;
+    for (const auto& [q, v] : *it->second) {
+      if (q == p) return v;
+    }
+    return std::nullopt;
+  };
+
+  // Colour before background, which may refer to it as currentcolor.
+  for (std::size_t i = 0; i < kLonghandCount; ++i) {
+    Property p = static_cast<Property>(i);
+    const Declaration* d = winners[i].decl;
+    std::string& value = out.Set(p);
+    if (!d) {
+      value = unsetValue(p);
+    } else if (d->wide == CssWide::Inherit) {
+      value = inheritedValue(p);
+    } else if (d->wide == CssWide::Initial) {
+      value = InitialValue(p);
+    } else if (d->wide == CssWide::Unset) {
+      value = unsetValue(p);
+    } else if (d->hasVar) {
+      std::optional<std::string> v = varValue(*d, p);
+      value = v ? std::move(*v) : unsetValue(p);
+    } else {
+      value = d->value;
+    }
+    if (value == "currentcolor") {
+      if (p == Property::Color) {
+        value = inheritedValue(p);
+        if (value == "currentcolor") value = InitialValue(p);
+      } else if (p == Property::BackgroundColor) {
+        value = out.Get(Property::Color);
+      }
+    }
+  }
+
+  if (ancestors) {
+    out.ancestorFilter = *ancestors;
+    out.ancestorFilterValid = true;
+    FilterAdd(out.ancestorFilter, KeyHash(HashKind::Tag, e.LocalName()));
+    if (!id.empty()) FilterAdd(out.ancestorFilter, KeyHash(HashKind::Id, id));
+    for (std::string_view c : classes) FilterAdd(out.ancestorFilter, KeyHash(HashKind::Class, c));
+  }
+  return out;
+}
+
+}  // namespace platform::mshtml::css

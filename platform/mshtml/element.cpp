@@ -1,0 +1,275 @@
+// Elements and comments as COM objects, and their current style.
+#include <atomic>
+
+#include "platform/mshtml/objects.h"
+
+namespace platform::mshtml {
+
+namespace {
+std::atomic<long> g_live{0};
+}
+
+long LiveObjectCount() {
+  return g_live.load();
+}
+void detail::CountObject(int delta) {
+  g_live += delta;
+}
+
+BSTR Bstr(std::string_view utf8) {
+  return SysAllocString(com::Utf8ToUtf16(utf8));
+}
+BSTR Bstr(const std::u16string& text) {
+  return SysAllocString(text);
+}
+
+HRESULT PutBstr(BSTR* out, std::string_view utf8) {
+  if (!out) return E_POINTER;
+  *out = Bstr(utf8);
+  return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+void PutVariantString(VARIANT* out, std::string_view utf8) {
+  VariantInit(out);
+  out->vt = VT_BSTR;
+  out->bstrVal = Bstr(utf8);
+}
+
+bool VariantPosition(const VARIANT& v, long* position) {
+  switch (v.vt) {
+    case VT_I2:
+      *position = v.iVal;
+      return true;
+    case VT_I4:
+    case VT_INT:
+      *position = v.lVal;
+      return true;
+    case VT_UINT:
+    case VT_UI4:
+      *position = v.ulVal > 0x7FFFFFFFu ? -1 : static_cast<long>(v.ulVal);
+      return true;
+    default:
+      return false;
+  }
+}
+
+namespace {
+
+class CurrentStyle final : public IHTMLCurrentStyle, LiveObject {
+  NB_MSHTML_REFCOUNT
+
+ public:
+  CurrentStyle(std::shared_ptr<Tree> tree, Node* node) : tree_(std::move(tree)), node_(node) {}
+
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLCurrentStyle) {
+      *ppv = static_cast<IHTMLCurrentStyle*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return E_NOINTERFACE;
+  }
+
+  HRESULT get_fontSize(VARIANT* p) override { return Variant(css::Property::FontSize, p); }
+  HRESULT get_lineHeight(VARIANT* p) override { return Variant(css::Property::LineHeight, p); }
+  HRESULT get_color(VARIANT* p) override { return Variant(css::Property::Color, p); }
+  HRESULT get_backgroundColor(VARIANT* p) override {
+    return Variant(css::Property::BackgroundColor, p);
+  }
+  HRESULT get_fontWeight(VARIANT* p) override { return Variant(css::Property::FontWeight, p); }
+  HRESULT get_marginTop(VARIANT* p) override { return Variant(css::Property::MarginTop, p); }
+  HRESULT get_marginBottom(VARIANT* p) override { return Variant(css::Property::MarginBottom, p); }
+  HRESULT get_textAlign(BSTR* p) override { return String(css::Property::TextAlign, p); }
+  HRESULT get_borderStyle(BSTR* p) override { return String(css::Property::BorderStyle, p); }
+  HRESULT get_pageBreakAfter(BSTR* p) override { return String(css::Property::PageBreakAfter, p); }
+  HRESULT get_display(BSTR* p) override { return String(css::Property::Display, p); }
+
+ private:
+  ~CurrentStyle() = default;
+  // Read at each call, so a style sheet added later is seen by styles obtained earlier too.
+  HRESULT Variant(css::Property prop, VARIANT* p) {
+    if (!p) return E_POINTER;
+    PutVariantString(p, tree_->StyleOf(*node_).Get(prop));
+    return S_OK;
+  }
+  HRESULT String(css::Property prop, BSTR* p) {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    return PutBstr(p, tree_->StyleOf(*node_).Get(prop));
+  }
+
+  std::shared_ptr<Tree> tree_;
+  Node* node_;
+};
+
+}  // namespace
+
+class ElementObject final : public IHTMLElement,
+                            public IHTMLElement2,
+                            public IHTMLAnchorElement,
+                            public IHTMLImgElement,
+                            public IHTMLHRElement,
+                            public IHTMLCommentElement,
+                            LiveObject {
+  NB_MSHTML_REFCOUNT
+
+ public:
+  ElementObject(std::shared_ptr<Tree> tree, Node* node) : tree_(std::move(tree)), node_(node) {
+    node_->object = this;
+  }
+
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    void* p = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLElement) {
+      p = static_cast<IHTMLElement*>(this);
+    } else if (riid == IID_IHTMLElement2) {
+      p = static_cast<IHTMLElement2*>(this);
+    } else if (riid == IID_IHTMLCommentElement && node_->IsComment()) {
+      p = static_cast<IHTMLCommentElement*>(this);
+    } else if (riid == IID_IHTMLAnchorElement && node_->Is("a")) {
+      p = static_cast<IHTMLAnchorElement*>(this);
+    } else if (riid == IID_IHTMLImgElement && node_->Is("img")) {
+      p = static_cast<IHTMLImgElement*>(this);
+    } else if (riid == IID_IHTMLHRElement && node_->Is("hr")) {
+      p = static_cast<IHTMLHRElement*>(this);
+    }
+    if (!p) return E_NOINTERFACE;
+    AddRef();
+    *ppv = p;
+    return S_OK;
+  }
+
+  // IHTMLElement
+  HRESULT get_tagName(BSTR* p) override { return PutBstr(p, UpperCase(node_->name)); }
+  HRESULT get_id(BSTR* p) override {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    return node_->Id().empty() ? S_OK : PutBstr(p, node_->Id());
+  }
+  HRESULT get_innerText(BSTR* p) override {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    std::u16string text = tree_->InnerText(*node_);
+    if (text.empty()) return S_OK;
+    *p = Bstr(text);
+    return *p ? S_OK : E_OUTOFMEMORY;
+  }
+  HRESULT get_parentElement(IHTMLElement** p) override {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    if (!node_->parent) return S_OK;
+    return ElementFor(tree_, node_->parent, IID_IHTMLElement, reinterpret_cast<void**>(p));
+  }
+  HRESULT get_children(IDispatch** p) override {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    return NewElementCollection(tree_, tree_->Children(node_), IID_IDispatch,
+                                reinterpret_cast<void**>(p));
+  }
+  HRESULT get_all(IDispatch** p) override {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    return NewElementCollection(tree_, tree_->Descendants(node_), IID_IDispatch,
+                                reinterpret_cast<void**>(p));
+  }
+  HRESULT getAttribute(BSTR name, LONG, VARIANT* value) override {
+    if (!value) return E_POINTER;
+    VariantInit(value);
+    value->vt = VT_NULL;
+    std::string key = com::Utf16ToUtf8(BStrView(name));
+    for (char& c : key)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    if (node_->IsComment()) return S_OK;
+    if (const std::string* v = tree_->AttributeOf(*node_, key)) PutVariantString(value, *v);
+    return S_OK;
+  }
+
+  // IHTMLElement2
+  HRESULT get_currentStyle(IHTMLCurrentStyle** p) override {
+    if (!p) return E_POINTER;
+    *p = new (std::nothrow) CurrentStyle(tree_, node_);
+    return *p ? S_OK : E_OUTOFMEMORY;
+  }
+  HRESULT getAdjacentText(BSTR where, BSTR* text) override {
+    if (!text) return E_POINTER;
+    *text = nullptr;
+    std::string w = com::Utf16ToUtf8(BStrView(where));
+    for (char& c : w)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    Tree::Where at;
+    if (w == "beforebegin") {
+      at = Tree::Where::BeforeBegin;
+    } else if (w == "afterbegin") {
+      at = Tree::Where::AfterBegin;
+    } else if (w == "beforeend") {
+      at = Tree::Where::BeforeEnd;
+    } else if (w == "afterend") {
+      at = Tree::Where::AfterEnd;
+    } else {
+      return E_INVALIDARG;
+    }
+    *text = Bstr(tree_->AdjacentText(*node_, at));
+    return *text ? S_OK : E_OUTOFMEMORY;
+  }
+
+  // IHTMLAnchorElement and IHTMLImgElement (get_href serves both).
+  HRESULT get_href(BSTR* p) override {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    const std::string* v = tree_->AttributeOf(*node_, node_->Is("img") ? "src" : "href");
+    if (!v) return S_OK;
+    return PutBstr(p, tree_->Resolve(*v));
+  }
+  HRESULT get_name(BSTR* p) override {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    const std::string* v = tree_->AttributeOf(*node_, "name");
+    return v ? PutBstr(p, *v) : S_OK;
+  }
+  HRESULT get_src(BSTR* p) override { return get_href(p); }
+
+  // IHTMLHRElement
+  HRESULT get_size(VARIANT* p) override {
+    if (!p) return E_POINTER;
+    VariantInit(p);
+    if (const std::string* v = tree_->AttributeOf(*node_, "size")) PutVariantString(p, *v);
+    return S_OK;
+  }
+
+  // IHTMLCommentElement
+  HRESULT get_text(BSTR* p) override {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    std::string t = "<!--";
+    t.append(tree_->Text(node_->textEnd));
+    t.append("-->");
+    return PutBstr(p, t);
+  }
+
+ private:
+  ~ElementObject() { node_->object = nullptr; }
+  static std::u16string_view BStrView(BSTR b) {
+    return b ? std::u16string_view(b, SysStringLen(b)) : std::u16string_view();
+  }
+
+  std::shared_ptr<Tree> tree_;
+  Node* node_;
+};
+
+HRESULT ElementFor(const std::shared_ptr<Tree>& tree, Node* node, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!node) return E_INVALIDARG;
+  if (node->object) return static_cast<IHTMLElement*>(node->object)->QueryInterface(iid, out);
+  auto* object = new (std::nothrow) ElementObject(tree, node);
+  if (!object) return E_OUTOFMEMORY;
+  HRESULT hr = static_cast<IHTMLElement*>(object)->QueryInterface(iid, out);
+  static_cast<IHTMLElement*>(object)->Release();
+  return hr;
+}
+
+}  // namespace platform::mshtml

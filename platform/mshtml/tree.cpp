@@ -1,0 +1,551 @@
+#include "platform/mshtml/tree.h"
+
+#include <gumbo.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/com/com.h"
+#include "platform/mshtml/bounds.h"
+#include "platform/mshtml/url.h"
+
+namespace platform::mshtml {
+namespace {
+
+bool IsHtmlSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+bool OneOf(std::string_view name, std::initializer_list<std::string_view> set) {
+  for (auto s : set)
+    if (s == name) return true;
+  return false;
+}
+
+// Elements whose text is never displayed.
+bool IsHiddenText(const Node& n) {
+  return n.kind == NodeKind::Element &&
+         OneOf(n.name, {"script", "style", "template", "head", "title", "noframes"});
+}
+
+bool IsBlockForText(std::string_view n) {
+  return OneOf(
+      n, {"address", "article", "aside",   "blockquote", "body",     "caption", "center",  "dd",
+          "div",     "dl",      "dt",      "fieldset",   "figure",   "footer",  "form",    "h1",
+          "h2",      "h3",      "h4",      "h5",         "h6",       "header",  "hr",      "html",
+          "li",      "main",    "nav",     "ol",         "p",        "pre",     "section", "table",
+          "tr",      "ul",      "listing", "xmp",        "plaintext"});
+}
+
+enum class Space { Collapse, PreserveBreaks, Preserve };
+
+void AppendCollapsed(std::string_view raw, Space mode, std::string& out) {
+  if (mode == Space::Preserve) {
+    out.append(raw);
+    return;
+  }
+  bool inRun = false;
+  bool runHasBreak = false;
+  for (char c : raw) {
+    if (IsHtmlSpace(c)) {
+      inRun = true;
+      runHasBreak |= c == '\n';
+      continue;
+    }
+    if (inRun) out.push_back(mode == Space::PreserveBreaks && runHasBreak ? '\n' : ' ');
+    inRun = runHasBreak = false;
+    out.push_back(c);
+  }
+  if (inRun) out.push_back(mode == Space::PreserveBreaks && runHasBreak ? '\n' : ' ');
+}
+
+// The parser's memory: carved from large blocks and given back all at once, which costs a
+// fraction of freeing its many small pieces one by one. Pieces the parser frees while it
+// works go on a free list of their size class and are carved again, so the blocks stay
+// close to what the parse tree needs.
+class ParserArena {
+ public:
+  ParserArena() = default;
+  ParserArena(const ParserArena&) = delete;
+  ParserArena& operator=(const ParserArena&) = delete;
+  ~ParserArena() {
+    for (char* b : blocks_) std::free(b);
+    for (char* b : large_) std::free(b);
+  }
+
+  static void* Allocate(void* self, std::size_t size) {
+    return static_cast<ParserArena*>(self)->Take(size);
+  }
+  static void Free(void* self, void* p) { static_cast<ParserArena*>(self)->Give(p); }
+
+ private:
+  static constexpr std::size_t kBlock = std::size_t{1} << 20;
+  static constexpr std::size_t kHeader = 16;  // the class; keeps pieces 16-byte aligned
+  // Classes: 16-byte steps up to 512 bytes, then powers of two up to kBlock / 4.
+  static constexpr std::size_t kSmallClasses = 32;
+  static constexpr std::size_t kClasses = kSmallClasses + 10;
+  static constexpr std::size_t kLarge = kClasses;  // a piece with a block of its own
+
+  static std::size_t ClassOf(std::size_t size) {
+    if (size <= 512) return size == 0 ? 0 : (size - 1) / 16;
+    std::size_t c = kSmallClasses;
+    for (std::size_t cap = 1024; cap < size; cap <<= 1) ++c;
+    return c;
+  }
+  static std::size_t ClassSize(std::size_t c) {
+    return c < kSmallClasses ? (c + 1) * 16 : std::size_t{1024} << (c - kSmallClasses);
+  }
+
+  void* Take(std::size_t size) {
+    std::size_t c = ClassOf(size);
+    if (c >= kClasses) {
+      char* b = static_cast<char*>(std::malloc(kHeader + size));
+      if (!b) return nullptr;
+      large_.push_back(b);
+      std::memcpy(b, &kLarge, sizeof kLarge);
+      return b + kHeader;
+    }
+    if (void* p = free_[c]) {
+      std::memcpy(&free_[c], p, sizeof(void*));
+      return p;
+    }
+    std::size_t need = kHeader + ClassSize(c);
+    if (static_cast<std::size_t>(end_ - top_) < need) {
+      char* b = static_cast<char*>(std::malloc(kBlock));
+      if (!b) return nullptr;
+      blocks_.push_back(b);
+      top_ = b;
+      end_ = b + kBlock;
+    }
+    char* piece = top_;
+    top_ += need;
+    std::memcpy(piece, &c, sizeof c);
+    return piece + kHeader;
+  }
+
+  void Give(void* p) {
+    if (!p) return;
+    char* piece = static_cast<char*>(p) - kHeader;
+    std::size_t c;
+    std::memcpy(&c, piece, sizeof c);
+    if (c == kLarge) return;  // freed with the arena
+    std::memcpy(p, &free_[c], sizeof(void*));
+    free_[c] = p;
+  }
+
+  std::vector<char*> blocks_;
+  std::vector<char*> large_;
+  char* top_ = nullptr;
+  char* end_ = nullptr;
+  void* free_[kClasses] = {};
+};
+
+}  // namespace
+
+std::string UpperCase(std::string_view s) {
+  std::string r(s);
+  for (char& c : r)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return r;
+}
+
+// ---------------------------------------------------------------------------------------------
+bool Node::HasClass(std::string_view cls) const {
+  const std::string* v = Attribute("class");
+  if (!v || cls.empty()) return false;
+  std::string_view s = *v;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && IsHtmlSpace(s[i])) ++i;
+    std::size_t start = i;
+    while (i < s.size() && !IsHtmlSpace(s[i])) ++i;
+    if (i > start && s.substr(start, i - start) == cls) return true;
+  }
+  return false;
+}
+
+std::string_view Node::Id() const {
+  if (kind != NodeKind::Element) return {};
+  const std::string* v = tree->AttributeOf(*this, "id");
+  return v ? std::string_view(*v) : std::string_view();
+}
+
+const std::string* Node::Attribute(std::string_view attr) const {
+  return tree->AttributeOf(*this, attr);
+}
+
+const std::string* Tree::AttributeOf(const Node& n, std::string_view name) const {
+  for (std::uint32_t i = 0; i < n.attrCount; ++i) {
+    const auto& a = attrs_[n.attrBegin + i];
+    if (a.name == name) return &a.value;
+  }
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+std::shared_ptr<Tree> Tree::Parse(std::string_view html, std::string url) {
+  std::shared_ptr<Tree> tree(new Tree());
+  tree->url_ = std::move(url);
+  std::string rewritten;
+  std::string_view bounded = BoundMarkup(html, rewritten) ? std::string_view(rewritten) : html;
+  ParserArena arena;
+  GumboOptions options = kGumboDefaultOptions;
+  options.max_errors = 0;
+  (void)arena;
+  GumboOutput* output = gumbo_parse_with_options(&options, bounded.data(), bounded.size());
+  tree->Build(output);
+  gumbo_destroy_output(&options, output);
+  tree->ResolveBase();
+  return tree;
+}
+
+void Tree::Build(const void* gumboOutput) {
+  const auto* output = static_cast<const GumboOutput*>(gumboOutput);
+  std::vector<Node*> open;              // the open elements of our tree, at most the cap
+  std::vector<Node*> lastElementChild;  // per level of `open`
+  std::vector<Node*> lastChild;         // per level of `open`
+  std::uint32_t pendingStart = 0;       // the text gathered for open.back() starts here
+
+  auto takePending = [&]() {
+    TextSpan span{pendingStart, static_cast<std::uint32_t>(text_.size() - pendingStart)};
+    pendingStart = static_cast<std::uint32_t>(text_.size());
+    return span;
+  };
+  auto close = [&]() {
+    open.back()->textEnd = takePending();
+    open.pop_back();
+    lastElementChild.pop_back();
+    lastChild.pop_back();
+  };
+  auto append = [&](NodeKind kind) -> Node* {
+    Node& n = nodes_.emplace_back();
+    n.tree = this;
+    n.kind = kind;
+    n.order = static_cast<std::uint32_t>(nodes_.size() - 1);
+    if (!open.empty()) {
+      Node* p = open.back();
+      n.parent = p;
+      Node*& previous = lastChild.back();
+      if (previous) {
+        previous->next = &n;
+      } else {
+        p->firstChild = &n;
+      }
+      previous = &n;
+      n.textBefore = takePending();
+      if (kind == NodeKind::Element) {
+        n.elementIndex = ++p->elementChildren;
+        Node*& last = lastElementChild.back();
+        n.prevElement = last;
+        if (last) last->nextElement = &n;
+        last = &n;
+      }
+    }
+    return &n;
+  };
+  auto openElement = [&](const GumboNode* g) -> Node* {
+    // Past the cap, the element becomes a sibling of the innermost one instead of its child.
+    if (open.size() >= kMaxNestingDepth) close();
+    Node* n = append(NodeKind::Element);
+    const GumboElement& e = g->v.element;
+    if (e.tag != GUMBO_TAG_UNKNOWN) {
+      n->name = gumbo_normalized_tagname(e.tag);
+    } else {
+      GumboStringPiece piece = e.original_tag;
+      gumbo_tag_from_original_text(&piece);
+      std::string lower(piece.data, piece.length);
+      for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+      if (lower.empty()) lower = "unknown";
+      n->name = names_.emplace_back(std::move(lower));
+    }
+    n->attrBegin = static_cast<std::uint32_t>(attrs_.size());
+    for (unsigned i = 0; i < e.attributes.length; ++i) {
+      const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
+      auto name = attributeNames_.emplace(a->name).first;
+      attrs_.push_back({*name, a->value});
+    }
+    n->attrCount = static_cast<std::uint32_t>(attrs_.size()) - n->attrBegin;
+    if (!n->parent) n->elementIndex = 1;
+    open.push_back(n);
+    lastElementChild.push_back(nullptr);
+    lastChild.push_back(nullptr);
+    return n;
+  };
+
+  if (!output || !output->root) return;
+  struct Frame {
+    const GumboNode* g;
+    unsigned next;
+    Node* node;
+  };
+  std::vector<Frame> walk;
+  root_ = openElement(output->root);
+  walk.push_back({output->root, 0, root_});
+  while (!walk.empty()) {
+    Frame& f = walk.back();
+    const GumboVector& children = f.g->v.element.children;
+    if (f.next >= children.length) {
+      // The element ends; it may have been closed already by the nesting cap.
+      if (!open.empty() && open.back() == f.node) close();
+      walk.pop_back();
+      continue;
+    }
+    const auto* c = static_cast<const GumboNode*>(children.data[f.next++]);
+    switch (c->type) {
+      case GUMBO_NODE_TEXT:
+      case GUMBO_NODE_WHITESPACE:
+      case GUMBO_NODE_CDATA:
+        text_.append(c->v.text.text);
+        break;
+      case GUMBO_NODE_COMMENT: {
+        if (open.size() >= kMaxNestingDepth) close();
+        Node* n = append(NodeKind::Comment);
+        n->name = "!";
+        auto offset = static_cast<std::uint32_t>(text_.size());
+        text_.append(c->v.text.text);
+        n->textEnd = {offset, static_cast<std::uint32_t>(text_.size() - offset)};
+        pendingStart = static_cast<std::uint32_t>(text_.size());
+        break;
+      }
+      case GUMBO_NODE_ELEMENT:
+      case GUMBO_NODE_TEMPLATE: {
+        Node* n = openElement(c);
+        walk.push_back({c, 0, n});
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  while (!open.empty()) close();
+  text_.shrink_to_fit();
+  styles_.resize(nodes_.size());
+}
+
+void Tree::ResolveBase() {
+  baseUrl_ = url_;
+  for (const Node& n : nodes_) {
+    if (!n.Is("base")) continue;
+    if (const std::string* href = AttributeOf(n, "href")) {
+      baseUrl_ = ResolveUrl(url_, CleanUrlAttribute(*href));
+      break;
+    }
+  }
+}
+
+std::string Tree::Resolve(std::string_view ref) const {
+  return ResolveUrl(baseUrl_, CleanUrlAttribute(ref));
+}
+
+// ---------------------------------------------------------------------------------------------
+Node* Tree::Body() const {
+  if (!root_) return nullptr;
+  for (Node* c = root_->firstChild; c; c = c->next) {
+    if (c->Is("body") || c->Is("frameset")) return c;
+  }
+  return nullptr;
+}
+
+Node* Tree::Head() const {
+  if (!root_) return nullptr;
+  for (Node* c = root_->firstChild; c; c = c->next) {
+    if (c->Is("head")) return c;
+  }
+  return nullptr;
+}
+
+std::string Tree::Title() const {
+  for (const Node& n : nodes_) {
+    if (!n.Is("title")) continue;
+    std::string out;
+    AppendCollapsed(Text(n.textEnd), Space::Collapse, out);
+    std::string_view v = out;
+    while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+    while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
+    return std::string(v);
+  }
+  return {};
+}
+
+std::vector<Node*> Tree::Descendants(const Node* n) const {
+  std::vector<Node*> out;
+  if (!n) return out;
+  // Document order is creation order, and a subtree is one contiguous stretch of it only
+  // without the nesting cap; walking the links keeps it right either way.
+  Node* c = n->firstChild;
+  while (c) {
+    out.push_back(c);
+    if (c->firstChild) {
+      c = c->firstChild;
+      continue;
+    }
+    while (c && c != n && !c->next) c = c->parent;
+    if (!c || c == n) break;
+    c = c->next;
+  }
+  return out;
+}
+
+std::vector<Node*> Tree::Children(const Node* n) const {
+  std::vector<Node*> out;
+  if (!n) return out;
+  for (Node* c = n->firstChild; c; c = c->next) out.push_back(c);
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+std::u16string Tree::Collapse(std::string_view raw, const Node& container) {
+  if (raw.empty()) return {};
+  Space mode = Space::Collapse;
+  const std::string& ws = StyleOf(container).Get(css::Property::WhiteSpace);
+  if (ws == "pre" || ws == "pre-wrap" || ws == "break-spaces") {
+    mode = Space::Preserve;
+  } else if (ws == "pre-line") {
+    mode = Space::PreserveBreaks;
+  } else if (ws.empty()) {
+    // No white-space from the cascade: the elements that preserve it by default.
+    for (const Node* a = &container; a; a = a->parent) {
+      if (a->Is("pre") || a->Is("textarea") || a->Is("listing") || a->Is("xmp") ||
+          a->Is("plaintext")) {
+        mode = Space::Preserve;
+        break;
+      }
+    }
+  }
+  std::string out;
+  AppendCollapsed(raw, mode, out);
+  return com::Utf8ToUtf16(out);
+}
+
+std::u16string Tree::AdjacentText(const Node& n, Where where) {
+  const Node* container = nullptr;
+  TextSpan span;
+  switch (where) {
+    case Where::BeforeBegin:
+      container = n.parent;
+      span = n.textBefore;
+      break;
+    case Where::AfterEnd:
+      container = n.parent;
+      if (n.next) {
+        span = n.next->textBefore;
+      } else if (n.parent) {
+        span = n.parent->textEnd;
+      }
+      break;
+    case Where::AfterBegin:
+      if (n.IsComment()) return {};
+      container = &n;
+      span = n.firstChild ? n.firstChild->textBefore : n.textEnd;
+      break;
+    case Where::BeforeEnd:
+      if (n.IsComment()) return {};
+      container = &n;
+      span = n.textEnd;
+      break;
+  }
+  if (!container || IsHiddenText(*container)) return {};
+  return Collapse(Text(span), *container);
+}
+
+std::u16string Tree::InnerText(const Node& n) {
+  if (n.IsComment() || IsHiddenText(n)) return {};
+  std::u16string out;
+  bool wantBreak = false;
+  auto emit = [&](std::u16string s) {
+    if (s.empty()) return;
+    bool blank = s.find_first_not_of(u" ") == std::u16string::npos;
+    if (wantBreak && !blank && !out.empty()) {
+      while (!out.empty() && out.back() == u' ') out.pop_back();
+      if (out.size() < 2 || out.compare(out.size() - 2, 2, u"\r\n") != 0) out += u"\r\n";
+      wantBreak = false;
+    }
+    if (s.front() == u' ' && (out.empty() || out.back() == u' ' || out.back() == u'\n'))
+      s.erase(0, 1);
+    out += s;
+    if (!blank) wantBreak = false;
+  };
+  struct Frame {
+    const Node* node;
+    const Node* next;
+  };
+  std::vector<Frame> stack{{&n, n.firstChild}};
+  while (!stack.empty()) {
+    Frame& f = stack.back();
+    if (!f.next) {
+      emit(Collapse(Text(f.node->textEnd), *f.node));
+      if (IsBlockForText(f.node->name)) wantBreak = true;
+      stack.pop_back();
+      continue;
+    }
+    const Node* c = f.next;
+    f.next = c->next;
+    emit(Collapse(Text(c->textBefore), *f.node));
+    if (c->IsComment() || IsHiddenText(*c)) continue;
+    if (c->Is("br")) {
+      while (!out.empty() && out.back() == u' ') out.pop_back();
+      out += u"\r\n";
+      wantBreak = false;
+      continue;
+    }
+    if (IsBlockForText(c->name)) wantBreak = true;
+    stack.push_back({c, c->firstChild});
+  }
+  std::size_t start = out.find_first_not_of(u" \r\n");
+  if (start == std::u16string::npos) return {};
+  std::size_t end = out.find_last_not_of(u" \r\n");
+  return out.substr(start, end - start + 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+void Tree::InvalidateStyles() {
+  ++generation_;
+  records_.clear();
+  recordIndex_.clear();
+}
+
+std::uint32_t Tree::Intern(css::ComputedStyle style) {
+  std::size_t h = std::hash<const void*>()(style.custom.get());
+  auto mix = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
+  for (const std::string& v : style.values) mix(std::hash<std::string>()(v));
+  for (std::uint64_t w : style.ancestorFilter) mix(static_cast<std::size_t>(w));
+  mix(style.ancestorFilterValid ? 1 : 0);
+  auto [first, last] = recordIndex_.equal_range(h);
+  for (auto it = first; it != last; ++it) {
+    const css::ComputedStyle& r = records_[it->second];
+    if (r.values == style.values && r.custom == style.custom &&
+        r.ancestorFilter == style.ancestorFilter &&
+        r.ancestorFilterValid == style.ancestorFilterValid)
+      return it->second;
+  }
+  records_.push_back(std::move(style));
+  auto index = static_cast<std::uint32_t>(records_.size() - 1);
+  recordIndex_.emplace(h, index);
+  return index;
+}
+
+const css::ComputedStyle& Tree::StyleOf(const Node& n) {
+  if (styles_.size() < nodes_.size()) styles_.resize(nodes_.size());
+  auto valid = [&](const Node* x) { return styles_[x->order].generation == generation_; };
+  if (!valid(&n)) {
+    std::vector<const Node*> chain;
+    for (const Node* x = &n; x && !valid(x); x = x->parent) chain.push_back(x);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      const Node* x = *it;
+      const css::ComputedStyle* parentStyle =
+          x->parent ? &records_[styles_[x->parent->order].record] : nullptr;
+      std::string_view styleAttribute;
+      if (!x->IsComment()) {
+        if (const std::string* s = AttributeOf(*x, "style")) styleAttribute = *s;
+      }
+      std::uint32_t record = Intern(cascade_.Compute(*x, parentStyle, styleAttribute));
+      auto& slot = styles_[x->order];
+      slot.record = record;
+      slot.generation = generation_;
+    }
+  }
+  return records_[styles_[n.order].record];
+}
+
+}  // namespace platform::mshtml

@@ -1,0 +1,133 @@
+// Kernel services the system calls: the thread's last error, handles, time, the version
+// query and modules (over dlopen/dladdr).
+#pragma once
+
+#include "platform/com/types.h"
+
+// ---------------------------------------------------------------------------------------------
+// Error codes, with their Windows values.
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_INVALID_FUNCTION = 1;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_INVALID_DATA = 13;
+constexpr DWORD ERROR_OUTOFMEMORY = 14;
+constexpr DWORD ERROR_NO_MORE_FILES = 18;
+constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+constexpr DWORD ERROR_HANDLE_EOF = 38;
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+constexpr DWORD ERROR_FILE_EXISTS = 80;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_BUFFER_OVERFLOW = 111;
+constexpr DWORD ERROR_DISK_FULL = 112;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_INVALID_NAME = 123;
+constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
+constexpr DWORD ERROR_BAD_PATHNAME = 161;
+constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
+constexpr DWORD ERROR_DIRECTORY = 267;
+constexpr DWORD ERROR_MORE_DATA = 234;
+constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
+constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+constexpr DWORD ERROR_REGISTRY_CORRUPT = 1015;
+constexpr DWORD ERROR_KEY_DELETED = 1018;
+
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
+namespace platform::win32 {
+// The Windows error code for an errno value (ENOENT -> ERROR_FILE_NOT_FOUND, ...).
+DWORD ErrorFromErrno(int err);
+}  // namespace platform::win32
+
+// ---------------------------------------------------------------------------------------------
+// Handles. Every kernel object handed out by the stand-ins (files, find searches) is closed
+// by CloseHandle; FindClose closes a search.
+BOOL CloseHandle(HANDLE handle);
+
+// ---------------------------------------------------------------------------------------------
+// Time
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+using PFILETIME = FILETIME*;
+using LPFILETIME = FILETIME*;
+
+struct SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;      // 1..12
+  WORD wDayOfWeek;  // 0 = Sunday
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+};
+using LPSYSTEMTIME = SYSTEMTIME*;
+
+void GetLocalTime(LPSYSTEMTIME out);
+void GetSystemTime(LPSYSTEMTIME out);
+// Milliseconds since an arbitrary start (monotonic), wrapping at 2^32 like Windows.
+DWORD GetTickCount();
+ULONGLONG GetTickCount64();
+void Sleep(DWORD milliseconds);
+
+namespace platform::win32 {
+// 100-nanosecond intervals since 1601-01-01 UTC from a POSIX time.
+FILETIME FileTimeFromUnix(long long seconds, long nanoseconds);
+}  // namespace platform::win32
+
+// ---------------------------------------------------------------------------------------------
+// Version: the stand-in reports the NT platform family, version 5.1 (the code branches only on
+// the platform id).
+constexpr DWORD VER_PLATFORM_WIN32s = 0;
+constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
+constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
+
+struct OSVERSIONINFOW {
+  DWORD dwOSVersionInfoSize;  // the caller sets sizeof(OSVERSIONINFOW)
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  WCHAR szCSDVersion[128];
+};
+using LPOSVERSIONINFOW = OSVERSIONINFOW*;
+// FALSE with ERROR_INSUFFICIENT_BUFFER when dwOSVersionInfoSize is too small.
+BOOL GetVersionExW(LPOSVERSIONINFOW info);
+
+// ---------------------------------------------------------------------------------------------
+// Modules. An HMODULE is the dlopen handle (LoadLibraryW) or, for GetModuleHandleW(NULL) and
+// the module-path query, a handle for the program itself.
+using FARPROC = void (*)();
+
+HMODULE LoadLibraryW(LPCWSTR path);
+HMODULE LoadLibraryA(LPCSTR path);
+BOOL FreeLibrary(HMODULE module);
+// name may be an ordinal (MAKEINTRESOURCEA-style value below 0x10000): ordinal n resolves the
+// export "Ordinal<n>" (a shared library has no ordinal table; a library that wants to be
+// called by ordinal exports that alias).
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+// NULL: the program itself.
+HMODULE GetModuleHandleW(LPCWSTR name);
+// The file of module (NULL: the program). Copies at most size characters including the
+// terminator; returns the characters copied without it (size when truncated, with
+// ERROR_INSUFFICIENT_BUFFER), 0 on failure.
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
+
+namespace platform::win32 {
+// The module (shared library or program) whose code or data holds address, via dladdr;
+// for use as `GetModuleFileNameW(ModuleFromAddress(&SomeFunction), ...)`. NULL when unknown.
+HMODULE ModuleFromAddress(const void* address);
+}  // namespace platform::win32
+
+#define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))

@@ -1,0 +1,286 @@
+#include "shelvarymanager/book_list_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <pugixml.hpp>
+#include <thread>
+
+#include "platform/com/com.h"
+
+namespace shelvary {
+namespace {
+
+constexpr const char* kRoot = "ShelvaryList";
+constexpr const char* kBook = "Book";
+constexpr int kVersion = 1;
+
+// The attribute of each field, in the order of CShelvaryInfo.
+struct Field {
+  const char* name;
+  std::u16string CShelvaryInfo::*member;
+};
+constexpr Field kFields[] = {
+    {"title", &CShelvaryInfo::m_strTitle},
+    {"titleRead", &CShelvaryInfo::m_strTitleRead},
+    {"author", &CShelvaryInfo::m_strAuthor},
+    {"authorRead", &CShelvaryInfo::m_strAuthorRead},
+    {"bookID", &CShelvaryInfo::m_strBookID},
+    {"nbkFile", &CShelvaryInfo::m_strNBKFileName},
+    {"designFile", &CShelvaryInfo::m_strDesignFileName},
+};
+
+class StringWriter : public pugi::xml_writer {
+ public:
+  void write(const void* data, size_t size) override {
+    out.append(static_cast<const char*>(data), size);
+  }
+  std::string out;
+};
+
+bool AllWhiteSpace(std::string_view bytes) {
+  for (char c : bytes) {
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+  }
+  return true;
+}
+
+std::string Folder(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// The directory entry of a rename reaches the disk only with the directory itself.
+void SyncFolder(const std::string& path) {
+  int fd = ::open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+std::string SerializeBookList(const BookList& books) {
+  pugi::xml_document doc;
+  auto decl = doc.append_child(pugi::node_declaration);
+  decl.append_attribute("version") = "1.0";
+  decl.append_attribute("encoding") = "UTF-8";
+  auto root = doc.append_child(kRoot);
+  root.append_attribute("version") = kVersion;
+  for (const CShelvaryInfo& book : books) {
+    auto node = root.append_child(kBook);
+    for (const Field& f : kFields) {
+      node.append_attribute(f.name) = platform::com::Utf16ToUtf8(book.*f.member).c_str();
+    }
+  }
+  StringWriter writer;
+  // Control characters are written as character references, so they come back as they went.
+  doc.save(writer, "  ", pugi::format_indent, pugi::encoding_utf8);
+  return std::move(writer.out);
+}
+
+ParseResult ParseBookList(std::string_view bytes) {
+  ParseResult result;
+  if (AllWhiteSpace(bytes)) return result;
+  pugi::xml_document doc;
+  pugi::xml_parse_result parsed =
+      doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_auto);
+  if (!parsed) {
+    result.status = ParseStatus::kDamaged;
+    result.error =
+        std::string(parsed.description()) + " at offset " + std::to_string(parsed.offset);
+    return result;
+  }
+  pugi::xml_node root = doc.document_element();
+  if (std::string_view(root.name()) != kRoot) {
+    result.status = ParseStatus::kDamaged;
+    result.error =
+        "the document is not a book list (root element <" + std::string(root.name()) + ">)";
+    return result;
+  }
+  result.status = ParseStatus::kOk;
+  for (pugi::xml_node node : root.children(kBook)) {
+    CShelvaryInfo& book = result.books.emplace_back();
+    for (const Field& f : kFields) {
+      book.*f.member = platform::com::Utf8ToUtf16(node.attribute(f.name).value());
+    }
+  }
+  return result;
+}
+
+int FileOps::Open(const char* path, int flags, mode_t mode) {
+  return ::open(path, flags, mode);
+}
+ssize_t FileOps::Write(int fd, const void* data, size_t size) {
+  return ::write(fd, data, size);
+}
+int FileOps::Fsync(int fd) {
+  return ::fsync(fd);
+}
+int FileOps::Close(int fd) {
+  return ::close(fd);
+}
+int FileOps::Rename(const char* from, const char* to) {
+  return ::rename(from, to);
+}
+FileOps& FileOps::System() {
+  static FileOps ops;
+  return ops;
+}
+
+LoadResult LoadBookListFile(const std::string& path) {
+  LoadResult result;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    result.status = errno == ENOENT ? LoadStatus::kMissing : LoadStatus::kIoError;
+    result.error = std::strerror(errno);
+    return result;
+  }
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      result.status = LoadStatus::kIoError;
+      result.error = std::strerror(errno);
+      ::close(fd);
+      return result;
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  ParseResult parsed = ParseBookList(bytes);
+  switch (parsed.status) {
+    case ParseStatus::kOk:
+      result.status = LoadStatus::kOk;
+      break;
+    case ParseStatus::kEmpty:
+      result.status = LoadStatus::kEmpty;
+      break;
+    case ParseStatus::kDamaged:
+      result.status = LoadStatus::kDamaged;
+      break;
+  }
+  result.books = std::move(parsed.books);
+  result.error = std::move(parsed.error);
+  return result;
+}
+
+bool SaveBookListFile(const std::string& path, const BookList& books, FileOps& ops) {
+  const std::string bytes = SerializeBookList(books);
+  // One writer at a time holds the lock, but the process id keeps two writers that ignore it
+  // (or a stale file of a crashed one) from sharing a name.
+  const std::string temp = path + ".tmp-" + std::to_string(::getpid());
+  ::unlink(temp.c_str());
+  int fd = ops.Open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  auto fail = [&](bool close) {
+    int saved = errno;
+    if (close) ops.Close(fd);
+    ::unlink(temp.c_str());
+    errno = saved;
+    return false;
+  };
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ops.Write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return fail(true);
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (ops.Fsync(fd) != 0) return fail(true);
+  if (ops.Close(fd) != 0) return fail(false);
+  if (ops.Rename(temp.c_str(), path.c_str()) != 0) return fail(false);
+  SyncFolder(path);
+  return true;
+}
+
+std::string MoveAside(const std::string& path) {
+  char stamp[32];
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  ::gmtime_r(&now, &tm);
+  std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &tm);
+  const std::string base = path + ".damaged-" + stamp;
+  for (int n = 0; n < 1000; ++n) {
+    std::string aside = n == 0 ? base : base + "-" + std::to_string(n);
+    // Never replaces a file already set aside.
+    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
+      SyncFolder(path);
+      return aside;
+    }
+    if (errno == EEXIST) continue;
+    if (errno != EINVAL && errno != ENOSYS) return "";
+    // A file system without the no-replace rename: a hard link refuses to replace as well.
+    if (::link(path.c_str(), aside.c_str()) == 0) {
+      ::unlink(path.c_str());
+      SyncFolder(path);
+      return aside;
+    }
+    if (errno != EEXIST) return "";
+  }
+  return "";
+}
+
+std::string ResolveListPath(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) {
+    // A dangling link: the list is made where it points.
+    char buffer[4096];
+    ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer) return path;
+    std::string target(buffer, static_cast<size_t>(n));
+    return target[0] == '/' ? target : Folder(path) + "/" + target;
+  }
+  std::string target(resolved);
+  std::free(resolved);
+  return target;
+}
+
+void CreateParentFolders(const std::string& path) {
+  size_t pos = 0;
+  while ((pos = path.find('/', pos + 1)) != std::string::npos) {
+    std::string part = path.substr(0, pos);
+    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return;
+  }
+}
+
+FileLock::FileLock(const std::string& listPath, int timeoutMs) {
+  const std::string lockPath = listPath + ".lock";
+  int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      m_fd = fd;
+      return;
+    }
+    if (errno != EWOULDBLOCK && errno != EINTR) break;
+    if (std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ::close(fd);
+}
+
+FileLock::~FileLock() {
+  if (m_fd >= 0) ::close(m_fd);  // closing lets go of the lock
+}
+
+}  // namespace shelvary

@@ -1,0 +1,175 @@
+// The format's building blocks and design files.
+#include "nbkcreator/format.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "nbkcreator/codec.h"
+#include "nbkcreator/design.h"
+#include "nbkcreator/reader.h"
+#include "tests/nbkcreator/support.h"
+
+namespace nbktest {
+namespace {
+
+std::vector<std::uint8_t> Bytes(const std::string& s) {
+  return {s.begin(), s.end()};
+}
+
+TEST(FormatTest, ChecksumsMatchTheirPublishedCheckValues) {
+  auto check = Bytes("123456789");
+  EXPECT_EQ(nbk::Crc32(check.data(), check.size()), 0xCBF43926u);
+  // Continuing a CRC over a split gives the CRC of the whole (the reader checks in pieces).
+  EXPECT_EQ(nbk::Crc32(check.data() + 4, 5, nbk::Crc32(check.data(), 4)), 0xCBF43926u);
+  EXPECT_EQ(nbk::Crc32(nullptr, 0), 0u);
+  auto a = Bytes("a");
+  EXPECT_EQ(nbk::Fnv1a64(a.data(), a.size()), 0xaf63dc4c8601ec8cull);
+  EXPECT_EQ(nbk::Fnv1a64(nullptr, 0), 0xcbf29ce484222325ull);
+}
+
+TEST(FormatTest, ScrambleIsItsOwnInverseAndHidesText) {
+  for (std::uint16_t key : {0x0001, 0x0D3B, 0xFFFF}) {
+    for (std::size_t size : {1u, 7u, 4096u}) {
+      SCOPED_TRACE(testing::Message() << "key " << key << " size " << size);
+      std::vector<std::uint8_t> plain(size, 'a');
+      std::vector<std::uint8_t> data = plain;
+      nbk::Scramble(data.data(), data.size(), key);
+      EXPECT_NE(data, plain);
+      nbk::Scramble(data.data(), data.size(), key);
+      EXPECT_EQ(data, plain);
+    }
+  }
+  std::vector<std::uint8_t> a(64, 0), b(64, 0);
+  nbk::Scramble(a.data(), a.size(), 1);
+  nbk::Scramble(b.data(), b.size(), 2);
+  EXPECT_NE(a, b) << "the key matters";
+}
+
+class ScrambleFileTest : public ScratchTest {};
+
+TEST_F(ScrambleFileTest, TextIsStoredScrambledAndReadBackPlain) {
+  const std::u16string text = u"Plainly visible words";
+  const std::string utf16le(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+  for (std::uint16_t key : {0, 0x0D3B}) {
+    SCOPED_TRACE(key);
+    {
+      CNBKBook book;
+      book.SetScrambleKey(key);
+      book.SetNBKFileName(WPath("s.nbk"));
+      ASSERT_EQ(book.Open(nullptr, NBK_OPEN_NEW), 0);
+      CNBKPageObject* page = book.CreatePage(NBK_PAGE_KIND);
+      CNBKTextBlock* block = page->CreateTextBlock(0, 0);
+      block->GetTextObject()->AddText(text);
+      block->GetTextObject()->Write();
+      page->AddBlock(block->GetBlockObject());
+      book.AddPage(page);
+      ASSERT_EQ(book.OutputAll(), 0);
+    }
+    auto raw = ReadFile(Path("s.nbk"));
+    bool plainInFile = std::string(raw.begin(), raw.end()).find(utf16le) != std::string::npos;
+    EXPECT_EQ(plainInFile, key == 0);
+    EXPECT_NE(Dump(Path("s.nbk")).find("text \"Plainly visible words\""), std::string::npos);
+  }
+}
+
+struct DesignSourceCase {
+  const char* name;
+  std::string text;
+  bool ok;
+};
+
+class DesignSourceTest : public ::testing::TestWithParam<DesignSourceCase> {};
+
+const char kGoodDesign[] =
+    "name = Test\npage-width = 600\npage-height = 800\nmargin-top = 1\nmargin-right = 2\n"
+    "margin-bottom = 3\nmargin-left = 4\nfont-size = 100\ntext-colour = 0\n"
+    "background-colour = 0xFFFFFF\n";
+
+TEST_P(DesignSourceTest, ParsesOnlyCompleteSaneDescriptions) {
+  nbk::Design design;
+  std::string error;
+  EXPECT_EQ(nbk::ParseDesignSource(GetParam().text, design, error), GetParam().ok) << error;
+  if (!GetParam().ok) {
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, DesignSourceTest,
+    ::testing::Values(
+        DesignSourceCase{"Complete", kGoodDesign, true},
+        DesignSourceCase{"CommentsAndBlankLines", std::string("# c\n\n") + kGoodDesign + "  # x\n",
+                         true},
+        DesignSourceCase{"MissingKey", "name = x\npage-width = 600\n", false},
+        DesignSourceCase{"DuplicateKey", std::string(kGoodDesign) + "font-size = 90\n", false},
+        DesignSourceCase{"UnknownKey", std::string(kGoodDesign) + "colour = 1\n", false},
+        DesignSourceCase{
+            "BadNumber",
+            std::string(kGoodDesign).replace(std::string(kGoodDesign).find("600"), 3, "6x0"),
+            false},
+        DesignSourceCase{"NoEquals", std::string(kGoodDesign) + "oops\n", false},
+        DesignSourceCase{
+            "MarginsWiderThanPage",
+            std::string(kGoodDesign).replace(std::string(kGoodDesign).find("4\n"), 1, "600"),
+            false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DesignFileTest, StandardDesignIsGeneratedFromItsSource) {
+  nbk::Design design;
+  std::string error;
+  ASSERT_TRUE(nbk::ReadDesign(NBK_STANDARD_DESIGN, design, error)) << error;
+  std::ifstream in(std::string(NBK_TEST_DATA_DIR) + "/../../../nbkcreator/designs/standard.design");
+  std::stringstream text;
+  text << in.rdbuf();
+  nbk::Design source;
+  ASSERT_TRUE(nbk::ParseDesignSource(text.str(), source, error)) << error;
+  EXPECT_EQ(nbk::EncodeDesign(design), nbk::EncodeDesign(source));
+}
+
+class SetDesignFileTest : public ScratchTest {};
+
+TEST_F(SetDesignFileTest, AcceptsOnlyFilesWithASaneDesign) {
+  nbk::Design insane;
+  insane.pageWidth = 0;
+  insane.pageHeight = 800;
+  insane.fontSize = 100;
+  std::string error;
+  ASSERT_TRUE(nbk::WriteDesignFile(Path("insane.nbk"), insane, error));
+  WriteFile(Path("text.nbk"), Bytes("not a design"));
+  ASSERT_NO_FATAL_FAILURE(WriteSampleBook(Path("book.nbk"), m_dir));
+  ASSERT_EQ(AppendPage(Path("plain.nbk"), u"no design in this one"), 0);
+  auto good = ReadFile(NBK_STANDARD_DESIGN);
+  auto damaged = good;
+  damaged[40] ^= 1;
+  WriteFile(Path("damaged.nbk"), damaged);
+
+  const struct {
+    const char* file;
+    bool ok;
+  } cases[] = {{"missing.nbk", false}, {"text.nbk", false},    {"insane.nbk", false},
+               {"plain.nbk", false},   {"damaged.nbk", false}, {"book.nbk", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    CNBKBook book;
+    int rc = book.SetDesignFile(WPath(c.file));
+    if (c.ok) {
+      EXPECT_EQ(rc, 0);
+    } else {
+      EXPECT_LT(rc, 0);
+    }
+  }
+  CNBKBook book;
+  EXPECT_EQ(book.SetDesignFile(W(NBK_STANDARD_DESIGN)), 0);
+  EXPECT_LT(book.SetDesignFile(u""), 0);
+}
+
+TEST_F(SetDesignFileTest, BackslashPathsReachTheFile) {
+  std::string path = std::string(NBK_STANDARD_DESIGN);
+  std::u16string windowsStyle;
+  for (char16_t c : W(path)) windowsStyle += c == u'/' ? u'\\' : c;
+  CNBKBook book;
+  EXPECT_EQ(book.SetDesignFile(windowsStyle), 0);
+}
+
+}  // namespace
+}  // namespace nbktest

@@ -1,0 +1,47 @@
+// A reference-counted IDispatch for tests that check who AddRefs and Releases.
+#pragma once
+
+#include "platform/com/com.h"
+
+namespace nbtest {
+
+class Counted final : public IDispatch {
+ public:
+  // Starts with one reference owned by the creator; *destroyed is set when the count hits 0.
+  explicit Counted(bool* destroyed = nullptr) : destroyed_(destroyed) {}
+
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch) {
+      *ppv = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return ++refs_; }
+  ULONG Release() override {
+    ULONG r = --refs_;
+    if (r == 0) {
+      if (destroyed_) *destroyed_ = true;
+      delete this;
+    }
+    return r;
+  }
+  HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+
+  ULONG Refs() const { return refs_; }
+
+ private:
+  ~Counted() = default;
+  bool* destroyed_;
+  ULONG refs_ = 1;
+};
+
+}  // namespace nbtest

@@ -1,0 +1,271 @@
+// Host loading: character sets, linked sheets, frames and their guards, local addresses.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "platform/mshtml/charset.h"
+#include "tests/platform_mshtml/test_util.h"
+
+using namespace mshtml_test;
+using platform::mshtml::LoadOptions;
+
+namespace {
+
+// A fetcher over an in-memory site that counts what is asked of it.
+struct Site {
+  std::map<std::u16string, std::pair<std::string, std::string>> pages;  // url -> body, type
+  std::map<std::u16string, int> requests;
+  platform::mshtml::Fetcher Fetcher() {
+    return [this](const std::u16string& url, std::string& body, std::string& type) {
+      ++requests[url];
+      auto it = pages.find(url);
+      if (it == pages.end()) return false;
+      body = it->second.first;
+      type = it->second.second;
+      return true;
+    };
+  }
+  LoadOptions Options() {
+    LoadOptions o;
+    o.fetch = Fetcher();
+    return o;
+  }
+};
+
+std::string BodyText(IHTMLDocument2* doc) {
+  BStr text;
+  Body(doc)->get_innerText(&text);
+  return U8(text);
+}
+
+TEST(Charset, DecodedAsABrowserDoes) {
+  setenv("NUBRA_ACP", "932", 1);
+  const std::string sjis = "\x93\xfa\x96\x7b";          // 日本 in Shift_JIS
+  const std::string eucjp = "\xc6\xfc\xcb\xdc";         // 日本 in EUC-JP
+  const std::string utf8 = "\xe6\x97\xa5\xe6\x9c\xac";  // 日本
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string contentType;
+    std::string expected;
+  } cases[] = {
+      {"transport charset", "<p>" + sjis, "text/html; charset=Shift_JIS", utf8},
+      {"transport wins over meta", "<meta charset=euc-jp><p>" + sjis,
+       "text/html; charset=\"shift_jis\"", utf8},
+      {"meta charset", "<meta charset='EUC-JP'><p>" + eucjp, "text/html", utf8},
+      {"meta http-equiv",
+       "<meta http-equiv=Content-Type content='text/html; charset=x-sjis'><p>" + sjis, "", utf8},
+      {"byte order mark", "\xEF\xBB\xBF<p>" + utf8, "text/html; charset=Shift_JIS", utf8},
+      {"utf-16 mark", std::string("\xFF\xFE<\0p\0>\0\xE5\x65", 10), "", "\xe6\x97\xa5"},
+      {"valid utf-8 without label", "<p>" + utf8, "", utf8},
+      {"else the ANSI code page", "<p>" + sjis, "", utf8},
+      {"NUL replaced", std::string("<p>a\0b", 6), "text/html; charset=utf-8",
+       "a\xEF\xBF\xBD"
+       "b"},
+      {"invalid utf-8 replaced", "<p>a\xC3(b", "text/html; charset=utf-8", "a\xEF\xBF\xBD(b"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto doc = Loaded(c.bytes, u"http://h.test/", {}, c.contentType);
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(c.expected, BodyText(doc.Get()));
+  }
+  // Written documents take the text as given.
+  auto doc = Written("<p>" + utf8);
+  EXPECT_EQ(utf8, BodyText(doc.Get()));
+}
+
+TEST(Charset, LabelsMapToTheBrowsersTables) {
+  struct Case {
+    const char* label;
+    const char* iconv;
+  } cases[] = {{"Shift_JIS", "CP932"},  {"sjis", "CP932"},
+               {"EUC-JP", "EUC-JP-MS"}, {" utf-8 ", "UTF-8"},
+               {"latin1", "CP1252"},    {"ISO-8859-2", "ISO-8859-2"},
+               {"no-such-set", ""},     {"", ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    EXPECT_EQ(c.iconv, platform::mshtml::IconvNameForLabel(c.label));
+  }
+}
+
+std::vector<std::string> SheetHrefs(IHTMLDocument2* doc) {
+  std::vector<std::string> out;
+  ComPtr<IHTMLStyleSheetsCollection> sheets;
+  EXPECT_EQ(S_OK, doc->get_styleSheets(&sheets));
+  LONG n = 0;
+  sheets->get_length(&n);
+  for (LONG i = 0; i < n; ++i) {
+    ScopedVariant index, result;
+    index.vt = VT_UINT;
+    index.uintVal = static_cast<UINT>(i);
+    EXPECT_EQ(S_OK, sheets->item(&index, &result));
+    ComPtr<IHTMLStyleSheet> sheet;
+    EXPECT_EQ(VT_DISPATCH, result.vt);
+    if (result.vt != VT_DISPATCH) continue;
+    EXPECT_EQ(S_OK, result.pdispVal->QueryInterface(IID_IHTMLStyleSheet,
+                                                    sheet.ReleaseAndGetVoidAddress()));
+    BStr href;
+    sheet->get_href(&href);
+    out.push_back(U8(href));
+  }
+  return out;
+}
+
+TEST(StyleSheets, OnePerStyleAndLinkHrefAsWritten) {
+  Site site;
+  site.pages[u"http://h.test/css/a.css"] = {"p{color:red}", "text/css"};
+  auto doc = Loaded(
+      "<link rel=StyleSheet href='css/a.css'><style>p{}</style>"
+      "<link rel=icon href=i.png><link rel='alternate stylesheet' href=b.css><p>x",
+      u"http://h.test/index.html", site.Options());
+  EXPECT_EQ((std::vector<std::string>{"css/a.css", ""}), SheetHrefs(doc.Get()));
+  EXPECT_EQ(1, site.requests[u"http://h.test/css/a.css"]);
+  EXPECT_EQ(0, site.requests[u"http://h.test/b.css"]);
+  // A written document lists its links but fetches nothing.
+  Site quiet;
+  platform::mshtml::SetSessionFetcher(quiet.Fetcher());
+  auto written = Written("<link rel=stylesheet href='http://h.test/css/a.css'><p>x");
+  EXPECT_EQ((std::vector<std::string>{"http://h.test/css/a.css"}), SheetHrefs(written.Get()));
+  EXPECT_TRUE(quiet.requests.empty());
+  // createStyleSheet goes through the session and joins the collection at its place; the
+  // collection handed out earlier is a snapshot.
+  ComPtr<IHTMLStyleSheetsCollection> before;
+  ASSERT_EQ(S_OK, written->get_styleSheets(&before));
+  BStr href(u"http://h.test/css/a.css");
+  ComPtr<IHTMLStyleSheet> added;
+  ASSERT_EQ(S_OK, written->createStyleSheet(href.Get(), 0, &added));
+  ASSERT_TRUE(added);
+  EXPECT_EQ(1, quiet.requests[u"http://h.test/css/a.css"]);
+  EXPECT_EQ(2u, SheetHrefs(written.Get()).size());
+  LONG n = 0;
+  before->get_length(&n);
+  EXPECT_EQ(1, n);
+  platform::mshtml::SetSessionFetcher({});
+}
+
+TEST(StyleSheets, ImportsAreFetchedBoundedAndWithoutCycles) {
+  Site site;
+  site.pages[u"http://h.test/a.css"] = {"@import 'b.css'; p{}", "text/css"};
+  site.pages[u"http://h.test/b.css"] = {"@import url(a.css); @import 'sub/c.css';", "text/css"};
+  site.pages[u"http://h.test/sub/c.css"] = {"@import '../a.css';", "text/css"};
+  auto doc = Loaded("<link rel=stylesheet href=a.css><p>x", u"http://h.test/", site.Options());
+  ASSERT_TRUE(doc);
+  EXPECT_EQ(1, site.requests[u"http://h.test/a.css"]);
+  EXPECT_EQ(1, site.requests[u"http://h.test/b.css"]);
+  EXPECT_EQ(1, site.requests[u"http://h.test/sub/c.css"]);
+}
+
+std::vector<ComPtr<IHTMLDocument2>> Frames(IHTMLDocument2* doc) {
+  std::vector<ComPtr<IHTMLDocument2>> out;
+  ComPtr<IHTMLFramesCollection2> frames;
+  EXPECT_EQ(S_OK, doc->get_frames(&frames));
+  LONG n = 0;
+  frames->get_length(&n);
+  for (LONG i = 0; i < n; ++i) {
+    ScopedVariant index, result;
+    index.vt = VT_UINT;
+    index.uintVal = static_cast<UINT>(i);
+    EXPECT_EQ(S_OK, frames->item(&index, &result));
+    ComPtr<IHTMLWindow2> window;
+    EXPECT_EQ(S_OK,
+              result.pdispVal->QueryInterface(IID_IHTMLWindow2, window.ReleaseAndGetVoidAddress()));
+    ComPtr<IHTMLDocument2> frameDoc;
+    EXPECT_EQ(S_OK, window->get_document(&frameDoc));
+    out.push_back(frameDoc);
+  }
+  return out;
+}
+
+TEST(Frames, LoadedInOrderForHostDocuments) {
+  Site site;
+  site.pages[u"http://h.test/left.html"] = {"<p>left", "text/html"};
+  site.pages[u"http://h.test/sub/right.html"] = {"<p>right<iframe src='../left.html'></iframe>",
+                                                 "text/html"};
+  auto doc = Loaded("<frameset><frame src=left.html><frame src='sub/right.html'></frameset>",
+                    u"http://h.test/top.html", site.Options());
+  auto frames = Frames(doc.Get());
+  ASSERT_EQ(2u, frames.size());
+  BStr url;
+  frames[1]->get_URL(&url);
+  EXPECT_EQ("http://h.test/sub/right.html", U8(url));
+  EXPECT_EQ("left", BodyText(frames[0].Get()));
+  EXPECT_EQ("right", BodyText(frames[1].Get()));
+  auto inner = Frames(frames[1].Get());
+  ASSERT_EQ(1u, inner.size());
+  EXPECT_EQ("left", BodyText(inner[0].Get()));
+  // A written document loads no frames.
+  Site quiet;
+  platform::mshtml::SetSessionFetcher(quiet.Fetcher());
+  auto written = Written("<iframe src='http://h.test/left.html'></iframe>");
+  EXPECT_TRUE(Frames(written.Get()).empty());
+  EXPECT_TRUE(quiet.requests.empty());
+  platform::mshtml::SetSessionFetcher({});
+}
+
+TEST(Frames, CyclesAndDepthAreCut) {
+  Site site;
+  // a frames b, b frames a again: the second a is left empty.
+  site.pages[u"http://h.test/a.html"] = {"<p>a<iframe src=b.html></iframe>", "text/html"};
+  site.pages[u"http://h.test/b.html"] = {"<p>b<iframe src=a.html></iframe>", "text/html"};
+  auto doc = Loaded("<iframe src=a.html></iframe>", u"http://h.test/top.html", site.Options());
+  auto a = Frames(doc.Get());
+  ASSERT_EQ(1u, a.size());
+  auto b = Frames(a[0].Get());
+  ASSERT_EQ(1u, b.size());
+  auto again = Frames(b[0].Get());
+  ASSERT_EQ(1u, again.size());
+  EXPECT_EQ("", BodyText(again[0].Get()));
+  EXPECT_EQ(1, site.requests[u"http://h.test/a.html"]);
+
+  // A page that frames a fresh address at every level stops at the depth.
+  int fetched = 0;
+  LoadOptions options;
+  options.maxFrameDepth = 3;
+  options.fetch = [&](const std::u16string&, std::string& body, std::string& type) {
+    ++fetched;
+    body = "<p>level<iframe src='x/x'></iframe>";
+    type = "text/html";
+    return true;
+  };
+  auto deep = Loaded("<p>top<iframe src='deep/x'></iframe>", u"http://h.test/", options);
+  EXPECT_EQ(3, fetched);
+  int levels = 0;
+  for (auto d = deep;; ++levels) {
+    auto f = Frames(d.Get());
+    if (f.empty()) break;
+    d = f[0];
+  }
+  EXPECT_EQ(4, levels);  // three loaded frames, the fourth left empty
+}
+
+TEST(LocalFiles, PathGetsItsFileAddress) {
+  auto dir = std::filesystem::temp_directory_path() / "mshtml host test";
+  std::filesystem::create_directories(dir / "css");
+  std::ofstream(dir / "page.html")
+      << "<link rel=stylesheet href='css/s.css'><p>local<img src=a.png>";
+  std::ofstream(dir / "css" / "s.css") << "p{}";
+  ComPtr<IHTMLDocument2> doc;
+  ASSERT_EQ(S_OK, platform::mshtml::LoadDocument(
+                      platform::com::Utf8ToUtf16((dir / "page.html").string()), {}, &doc));
+  BStr url;
+  doc->get_URL(&url);
+  std::string expected = "file://" + dir.string() + "/page.html";
+  for (std::size_t i; (i = expected.find(' ')) != std::string::npos;) expected.replace(i, 1, "%20");
+  EXPECT_EQ(expected, U8(url));
+  EXPECT_EQ("local", BodyText(doc.Get()));
+  EXPECT_EQ(1u, SheetHrefs(doc.Get()).size());
+  ComPtr<IHTMLDocument2> missing;
+  EXPECT_TRUE(FAILED(platform::mshtml::LoadDocument(u"/no/such/file.html", {}, &missing)));
+  EXPECT_FALSE(missing);
+  LoadOptions small;
+  small.maxBytes = 4;
+  EXPECT_TRUE(FAILED(platform::mshtml::LoadDocument(
+      platform::com::Utf8ToUtf16((dir / "page.html").string()), small, &missing)));
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
