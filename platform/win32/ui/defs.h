@@ -191,15 +191,10 @@ constexpr int DWLP_DLGPROC = static_cast<int>(sizeof(LRESULT));
 constexpr int DWLP_USER = DWLP_DLGPROC + static_cast<int>(sizeof(DLGPROC));
 constexpr int DLGWINDOWEXTRA = DWLP_USER + static_cast<int>(sizeof(LONG_PTR));
 
-// ShowWindow. The three that ShellExecuteW also takes are declared beside it when the shell
-// stand-in is present.
-#if __has_include("platform/win32/shell.h")
-#include "platform/win32/shell.h"
-#else
+// ShowWindow (ShellExecuteW takes them too; the shell stand-in takes them from here)
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOW = 5;
-#endif
 constexpr int SW_NORMAL = 1;
 constexpr int SW_SHOWMINIMIZED = 2;
 constexpr int SW_SHOWMAXIMIZED = 3;
