@@ -51,14 +51,16 @@ class NewBookFile {
   // mode: permission bits for the new file. Results are 0 or a writer result code.
   int Create(const std::string& bookPath, unsigned mode);
   int Write(std::span<const std::uint8_t> bytes);
-  // Copies size bytes at offset of the descriptor fd (the old book) into the new file.
-  int CopyFrom(int fd, std::uint64_t offset, std::uint64_t size);
+  // Copies size bytes at offset of the descriptor fd (the old book) into the new file; with
+  // crc, also continues that CRC-32 over the bytes copied.
+  int CopyFrom(int fd, std::uint64_t offset, std::uint64_t size, std::uint32_t* crc = nullptr);
   // Flushes, renames over the book and flushes the folder.
   int Commit();
   void Abort();
 
  private:
   int Fail(int err);
+  bool CallHook();
   int m_fd = -1;
   std::string m_bookPath;
   std::string m_tempPath;

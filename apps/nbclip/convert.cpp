@@ -15,7 +15,8 @@
 #include "parser/loading/Loading.h"
 #include "platform/inet/internet.h"
 #include "platform/mshtml/host.h"
-#include "platform/win32/windows.h"
+#include "platform/win32/file.h"
+#include "platform/win32/shell.h"
 
 namespace nbclip {
 

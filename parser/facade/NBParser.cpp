@@ -6,7 +6,8 @@
 #include "contracts/NBKCreator.h"
 #include "parser/engine/HtmlPageConverter.h"
 #include "platform/inet/internet.h"
-#include "platform/win32/windows.h"
+#include "platform/win32/codepage.h"
+#include "platform/win32/file.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "parser/images/CacheNames.h"
 #include "parser/style/WideText.h"
 #include "platform/inet/internet.h"
+#include "platform/win32/crt.h"
 #include "platform/win32/mfc/afx.h"
-#include "platform/win32/windows.h"
 
 namespace {
 

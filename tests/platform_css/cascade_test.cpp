@@ -324,3 +324,26 @@ TEST(Cascade, SheetInsertedAtIndexTakesItsPlace) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Cascade, CustomPropertyWinnersByName) {
+  // Many names on one element, some declared twice: the later or more important one wins.
+  std::string css = "* {";
+  for (int i = 0; i < 3000; ++i)
+    css += "--v" + std::to_string(i) + ": " + std::to_string(i) + "px;";
+  css +=
+      "--v7: 70px; --v9: 90px !important; --v9: 99px} p{--v5: 55px} "
+      "p{margin-top: var(--v7); margin-bottom: var(--v9)} #t{font-size: var(--v5)}";
+  Cascade cascade;
+  cascade.AddSheet(StyleSheet::Parse(css));
+  auto root = css_test::ParseTree("<html><body><p id=t>");
+  auto style = css_test::StyleOf(cascade, *css_test::FindById(*root, "t"));
+  EXPECT_EQ(style.Get(Property::MarginTop), "70px");
+  EXPECT_EQ(style.Get(Property::MarginBottom), "90px");
+  EXPECT_EQ(style.Get(Property::FontSize), "55px");
+  ASSERT_NE(style.custom, nullptr);
+  EXPECT_EQ(style.custom->size(), 3000u);
+}
+
+}  // namespace

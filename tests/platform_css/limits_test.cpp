@@ -70,14 +70,16 @@ TEST(Limits, ManySiblingsWithStructuralSelectors) {
     SCOPED_TRACE(reportIndex);
     auto root = std::make_unique<FakeElement>();
     root->tag = "ul";
-    for (int i = 0; i < 30000; ++i) root->Append("li")->reportIndex = reportIndex;
+    // Without the model's positions every element walks its siblings, as far as the cap.
+    const int count = reportIndex ? 30000 : 10000;
+    for (int i = 0; i < count; ++i) root->Append("li")->reportIndex = reportIndex;
     ComputedStyle parent = cascade.Compute(*root, nullptr, "");
     std::size_t red = 0;
     for (const auto& li : root->children) {
       if (cascade.Compute(*li, &parent, "").Get(Property::Color) == "red") ++red;
     }
     if (reportIndex) {
-      EXPECT_EQ(red, 15000u);
+      EXPECT_EQ(red, static_cast<std::size_t>(count / 2));
     } else {
       EXPECT_GE(red, 500u);  // the counted positions are right as far as the walk goes
     }

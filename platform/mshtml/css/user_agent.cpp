@@ -27,7 +27,7 @@ tfoot { display: table-footer-group }
 tr { display: table-row }
 td, th { display: table-cell }
 th { font-weight: bold; text-align: center }
-img, input, select, textarea, button, iframe, embed, object, video, canvas { display: inline-block }
+input, select, textarea, button { display: inline-block }
 ruby { display: ruby }
 rt { display: ruby-text }
 body { margin: 8px }

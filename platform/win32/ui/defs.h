@@ -3,8 +3,12 @@
 
 #include "platform/com/types.h"
 
+#ifndef CALLBACK
 #define CALLBACK
+#endif
+#ifndef WINAPI
 #define WINAPI
+#endif
 
 struct POINT {
   LONG x;
@@ -187,14 +191,19 @@ constexpr int DWLP_DLGPROC = static_cast<int>(sizeof(LRESULT));
 constexpr int DWLP_USER = DWLP_DLGPROC + static_cast<int>(sizeof(DLGPROC));
 constexpr int DLGWINDOWEXTRA = DWLP_USER + static_cast<int>(sizeof(LONG_PTR));
 
-// ShowWindow
+// ShowWindow. The three that ShellExecuteW also takes are declared beside it when the shell
+// stand-in is present.
+#if __has_include("platform/win32/shell.h")
+#include "platform/win32/shell.h"
+#else
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOW = 5;
+#endif
 constexpr int SW_NORMAL = 1;
 constexpr int SW_SHOWMINIMIZED = 2;
 constexpr int SW_SHOWMAXIMIZED = 3;
 constexpr int SW_SHOWNOACTIVATE = 4;
-constexpr int SW_SHOW = 5;
 constexpr int SW_MINIMIZE = 6;
 constexpr int SW_SHOWNA = 8;
 constexpr int SW_RESTORE = 9;
