@@ -1,5 +1,6 @@
 // Loading a page that is not open in a browser: from an http:// address or a local file, through
 // a copy in the cache folder, into a document of its own that runs nothing, then converted.
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -20,6 +21,8 @@ namespace {
 
 constexpr UINT kChunkBytes = 8192;
 constexpr int kPageKind = 77;
+
+std::atomic<int> lastCharsetCode{-1};
 
 std::u16string ReplaceAll(std::u16string s, std::u16string_view from, std::u16string_view to) {
   for (std::size_t p = s.find(from); p != std::u16string::npos; p = s.find(from, p + to.size())) {
@@ -70,6 +73,10 @@ void ShowMessage(const std::u16string& text) {
 }
 
 }  // namespace
+
+int LastLoadedCharsetCode() {
+  return lastCharsetCode.load();
+}
 
 int CopyToCache(CFile& cache, CStdioFile* source, int& codePage) {
   if (source == nullptr) return -1;
@@ -165,6 +172,7 @@ int CHtmlPageConverter::LoadAndAddDocument(const unsigned short* url, int depth)
     m_pBook->AddPage(m_pPage);
   }
   m_nDepth = depth;
+  lastCharsetCode = -1;
 
   // Only the service type decides; the parser's success flag is not looked at.
   std::u16string address = Widen(url);
@@ -208,6 +216,7 @@ int CHtmlPageConverter::LoadAndAddDocument(const unsigned short* url, int depth)
   int copied = CopyToCache(cache.File(), source.get(), m_nCodePage);
   if (copied < 0) return copied;
   source.reset();
+  lastCharsetCode = m_nCodePage;
 
   ComPtr<IHTMLDocument2> doc =
       ComPtr<IHTMLDocument2>::Attach(CreateDocumentFromFile(cache.File(), m_nCodePage));
