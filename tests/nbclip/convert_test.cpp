@@ -33,7 +33,9 @@ Result Shell(const std::string& command) {
   return r;
 }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+std::string Quote(const std::string& s) {
+  return "'" + s + "'";
+}
 
 class ConvertTest : public testing::Test {
  protected:
@@ -125,7 +127,7 @@ TEST_F(ConvertTest, AppendKeepsTheFirstPage) {
   fs::path book = home_ / "book.nbk";
   std::string first = ConvertAndDump({(kPages / "second.html").string()}, "--title Appended");
   Result again = Shell(Quote(NBCLIP_PATH) + " convert " + Quote((kPages / "frame2.html").string()) +
-                     " -o " + Quote(book.string()) + " --title Appended --append");
+                       " -o " + Quote(book.string()) + " --title Appended --append");
   ASSERT_EQ(again.status, 0) << again.out;
   Result dump = Shell(Quote(NBCLIP_PATH) + " dump " + Quote(book.string()));
   EXPECT_NE(dump.out.find("pages 2"), std::string::npos) << dump.out;
@@ -151,6 +153,29 @@ TEST_F(ConvertTest, FailuresAreReported) {
     EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
   }
   EXPECT_FALSE(fs::exists(home_ / "tmp" / "ZeveZadezCash"));
+}
+
+// Pages built to hurt: no crash, no runaway recursion, a book all the same.
+TEST_F(ConvertTest, HostilePages) {
+  struct Case {
+    std::string name, html;
+  };
+  std::string deep, links, huge(1 << 20, 'x');
+  for (int i = 0; i < 100000; ++i) deep += i % 2 ? "<div>" : "<span>";
+  deep += "bottom";
+  for (int i = 0; i < 5000; ++i) links += "<a href=\"#n\">x</a>";
+  links += "<a name=\"n\">target</a>";
+  for (const Case& c :
+       {Case{"deep", "<body>" + deep + "</body>"}, Case{"links", "<body><p>" + links + "</p></body>"},
+        Case{"huge", "<body><p><a href=\"#" + huge + "\" name=\"" + huge + "\">h</a><img src=\"" +
+                         huge + "\"><hr size=\"" + huge + "\"></p></body>"}}) {
+    fs::path page = home_ / (c.name + ".html");
+    std::ofstream(page, std::ios::binary) << c.html;
+    Result r = Shell(Quote(NBCLIP_PATH) + " convert " + Quote(page.string()) + " -o " +
+                     Quote((home_ / (c.name + ".nbk")).string()));
+    EXPECT_EQ(r.status, 0) << c.name << "\n" << r.out.substr(0, 2000);
+    EXPECT_NE(r.out.find("pages 1"), std::string::npos) << c.name << "\n" << r.out.substr(0, 2000);
+  }
 }
 
 }  // namespace
