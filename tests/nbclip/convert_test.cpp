@@ -166,7 +166,8 @@ TEST_F(ConvertTest, HostilePages) {
   for (int i = 0; i < 5000; ++i) links += "<a href=\"#n\">x</a>";
   links += "<a name=\"n\">target</a>";
   for (const Case& c :
-       {Case{"deep", "<body>" + deep + "</body>"}, Case{"links", "<body><p>" + links + "</p></body>"},
+       {Case{"deep", "<body>" + deep + "</body>"},
+        Case{"links", "<body><p>" + links + "</p></body>"},
         Case{"huge", "<body><p><a href=\"#" + huge + "\" name=\"" + huge + "\">h</a><img src=\"" +
                          huge + "\"><hr size=\"" + huge + "\"></p></body>"}}) {
     fs::path page = home_ / (c.name + ".html");
