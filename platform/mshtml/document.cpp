@@ -65,24 +65,7 @@ bool HasToken(std::string_view list, std::string_view token) {
 
 // A media attribute that leaves the screen out ("print") keeps its sheet out of the cascade.
 bool MediaIncludesScreen(const std::string* media) {
-  if (!media) return true;
-  std::string m = Lower(*media);
-  if (m.find_first_not_of(" \t\r\n") == std::string::npos) return true;
-  std::size_t start = 0;
-  while (start <= m.size()) {
-    std::size_t comma = m.find(',', start);
-    std::string part =
-        m.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    std::size_t a = part.find_first_not_of(" \t\r\n");
-    if (a != std::string::npos) {
-      std::string_view p = std::string_view(part).substr(a);
-      if (p.substr(0, 4) == "only") p.remove_prefix(std::min<std::size_t>(5, p.size()));
-      if (p.substr(0, 6) == "screen" || p.substr(0, 3) == "all" || p.front() == '(') return true;
-    }
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return false;
+  return !media || css::MediaApplies(*media);
 }
 
 std::u16string U16(std::string_view s) {

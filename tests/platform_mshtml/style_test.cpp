@@ -70,6 +70,8 @@ TEST(CurrentStyle, CascadeThroughTheModel) {
       {"<style>@media print { p { color: red } }</style><p>x", "P", 0, "color", "#000000"},
       {"<style media=print>p{color:red}</style><p>x", "P", 0, "color", "#000000"},
       {"<style media='screen, print'>p{color:red}</style><p>x", "P", 0, "color", "red"},
+      {"<style media=''>p{color:red}</style><p>x", "P", 0, "color", "red"},
+      {"<style media='(min-width: 600px)'>p{color:red}</style><p>x", "P", 0, "color", "red"},
       {"<style>p{--a:var(--b);--b:var(--a);color:var(--a)}</style><p>x", "P", 0, "color",
        "#000000"},
       // Comments are no elements to the selectors.
