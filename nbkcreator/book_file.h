@@ -8,14 +8,16 @@
 #include <span>
 #include <string>
 
+#include "contracts/NBKCreator.h"
+
 namespace nbk {
 
 // Result codes of the writer (docs/nbk-format.md lists them).
-inline constexpr int kErrBadCall = -1;
-inline constexpr int kErrNotNbk = -2;
-inline constexpr int kErrIo = -3;
-inline constexpr int kErrLocked = -4;
-inline constexpr int kErrDiskFull = -11;
+inline constexpr int kErrBadCall = NBK_ERR_BAD_CALL;
+inline constexpr int kErrNotNbk = NBK_ERR_NOT_NBK;
+inline constexpr int kErrIo = NBK_ERR_IO;
+inline constexpr int kErrLocked = NBK_ERR_LOCKED;
+inline constexpr int kErrDiskFull = NBK_ERR_DISK_FULL;
 
 std::string FolderOf(const std::string& path);
 // Free bytes for the drive of folder, through the test probe when one is set.

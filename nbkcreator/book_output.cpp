@@ -138,7 +138,7 @@ int BookImpl::LoadExisting() {
   if (::fstat(m_oldFd, &st) != 0) return kErrIo;
   FdSource source(m_oldFd, static_cast<std::uint64_t>(st.st_size));
   FileKind kind;
-  bool seenMeta = false;
+  bool seenMeta = false, seenToc = false;
   auto addBody = [&](const SectionInfo& s) {
     if (!m_oldBody.empty() && m_oldBody.back().first + m_oldBody.back().second == s.offset) {
       m_oldBody.back().second += s.FrameSize();
@@ -155,15 +155,14 @@ int BookImpl::LoadExisting() {
         seenMeta = true;
         break;
       case kSecDesign:
-        m_oldDesign.emplace();
-        ok = DecodeDesign(payload, *m_oldDesign);
+        ok = !m_oldDesign && DecodeDesign(payload, m_oldDesign.emplace());
         break;
       case kSecCover:
-        m_oldCover.emplace();
-        ok = DecodeCover(payload, *m_oldCover);
+        ok = !m_oldCover && DecodeCover(payload, m_oldCover.emplace());
         break;
       case kSecToc:
-        ok = CheckToc(payload, m_oldTocCount);
+        ok = !seenToc && CheckToc(payload, m_oldTocCount);
+        seenToc = true;
         m_oldTocAt = s.offset + 8 + 4;
         m_oldTocSize = s.length - 4;
         break;

@@ -451,6 +451,7 @@ std::u16string Tree::AdjacentText(const Node& n, Where where) {
 
 std::u16string Tree::InnerText(const Node& n) {
   if (n.IsComment() || IsHiddenText(n)) return {};
+  if (auto it = innerTexts_.find(&n); it != innerTexts_.end()) return it->second;
   std::u16string out;
   bool wantBreak = false;
   auto emit = [&](std::u16string s) {
@@ -493,14 +494,22 @@ std::u16string Tree::InnerText(const Node& n) {
     stack.push_back({c, c->firstChild});
   }
   std::size_t start = out.find_first_not_of(u" \r\n");
-  if (start == std::u16string::npos) return {};
   std::size_t end = out.find_last_not_of(u" \r\n");
-  return out.substr(start, end - start + 1);
+  std::u16string text =
+      start == std::u16string::npos ? std::u16string() : out.substr(start, end - start + 1);
+  // Small texts are cheap to make again; large ones are kept while they fit the budget.
+  if (text.size() > 256 && innerTextChars_ + text.size() <= 2 * text_.size() + 4096) {
+    innerTextChars_ += text.size();
+    innerTexts_.emplace(&n, text);
+  }
+  return text;
 }
 
 // ---------------------------------------------------------------------------------------------
 void Tree::InvalidateStyles() {
   ++generation_;
+  innerTexts_.clear();
+  innerTextChars_ = 0;
   records_.clear();
   recordIndex_.clear();
 }

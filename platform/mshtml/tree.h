@@ -145,6 +145,10 @@ class Tree {
   std::deque<css::ComputedStyle> records_;
   std::unordered_multimap<std::size_t, std::uint32_t> recordIndex_;
   std::uint32_t generation_ = 1;
+  // Inner text already computed, so asking a large block again and again (once per image in
+  // it) stays linear; bounded by the page's size.
+  std::unordered_map<const Node*, std::u16string> innerTexts_;
+  std::size_t innerTextChars_ = 0;
 };
 
 // ASCII upper case, as tag names are reported.

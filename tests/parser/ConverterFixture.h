@@ -20,8 +20,8 @@ using fakedom::El;
 
 // The calls that show the layout of a page (text, commands, blocks, rules, links, images).
 inline const std::vector<std::string> kLayout = {
-    "AddText",   "AddCommand", ".Write", "AddBlock",   "SetLocation", "AddRuledLine",
-    "TextButton", "SetJumpTo", "PlotImage", "CreateObject", "ImageStream"};
+    "AddText",    "AddCommand", ".Write",    "AddBlock",     "SetLocation", "AddRuledLine",
+    "TextButton", "SetJumpTo",  "PlotImage", "CreateObject", "ImageStream"};
 
 struct Markers {
   std::u16string start, end, exceptStart, exceptEnd;

@@ -8,7 +8,9 @@ namespace detail {
 
 long g_outstanding = 0;
 
-std::u16string W(const std::string& s) { return platform::com::Utf8ToUtf16(s); }
+std::u16string W(const std::string& s) {
+  return platform::com::Utf8ToUtf16(s);
+}
 
 HRESULT Str(BSTR* out, const std::string& s) {
   *out = SysAllocString(W(s));
@@ -121,8 +123,8 @@ class Style : public Object<IHTMLCurrentStyle> {
   HRESULT get_display(BSTR* p) override { return Text("display", p, defaultDisplay); }
 };
 
-class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement,
-                              IHTMLAnchorElement, IHTMLImgElement, IHTMLHRElement> {
+class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement, IHTMLAnchorElement,
+                              IHTMLImgElement, IHTMLHRElement> {
  public:
   std::string tag;
   Props props;
@@ -202,8 +204,8 @@ class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement,
       std::string run;
       auto self = std::find_if(parent->items.begin(), parent->items.end(),
                                [this](const Item& i) { return i.element.get() == this; });
-      for (auto it = std::make_reverse_iterator(self);
-           it != parent->items.rend() && !it->element; ++it) {
+      for (auto it = std::make_reverse_iterator(self); it != parent->items.rend() && !it->element;
+           ++it) {
         run = it->text + run;
       }
       return Str(text, run);
@@ -236,9 +238,9 @@ class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement,
   void Link(Element* up) {
     parent = up;
     style.props = &props;
-    static const char* kBlocks[] = {"ADDRESS", "BLOCKQUOTE", "DIV", "DL", "H1",  "H2",    "H3", "H4",
-                                    "H5",      "H6",         "OL",  "P",  "PRE", "TABLE", "UL", "LI",
-                                    "BODY",    "HR"};
+    static const char* kBlocks[] = {"ADDRESS", "BLOCKQUOTE", "DIV", "DL", "H1",   "H2",
+                                    "H3",      "H4",         "H5",  "H6", "OL",   "P",
+                                    "PRE",     "TABLE",      "UL",  "LI", "BODY", "HR"};
     style.defaultDisplay = "inline";
     for (const char* b : kBlocks) {
       if (tag == b) style.defaultDisplay = "block";
@@ -452,9 +454,13 @@ void AddFrame(const std::shared_ptr<Document>& doc, const std::shared_ptr<Docume
   doc->frames.windows.push_back(std::move(window));
 }
 
-IHTMLElement* AsElement(const std::shared_ptr<Element>& element) { return element.get(); }
+IHTMLElement* AsElement(const std::shared_ptr<Element>& element) {
+  return element.get();
+}
 
-IHTMLDocument2* AsDocument(const std::shared_ptr<Document>& doc) { return doc.get(); }
+IHTMLDocument2* AsDocument(const std::shared_ptr<Document>& doc) {
+  return doc.get();
+}
 
 const std::vector<std::string>& CreatedStyleSheets(const std::shared_ptr<Document>& doc) {
   return doc->created;
@@ -468,7 +474,11 @@ IHTMLCurrentStyle* Styled(Props props) {
   return &e->style;
 }
 
-long OutstandingReferences() { return g_outstanding; }
-void ResetReferences() { g_outstanding = 0; }
+long OutstandingReferences() {
+  return g_outstanding;
+}
+void ResetReferences() {
+  g_outstanding = 0;
+}
 
 }  // namespace fakedom

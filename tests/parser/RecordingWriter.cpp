@@ -40,9 +40,13 @@ std::vector<std::string> Only(const std::vector<std::string>& words) {
 
 namespace {
 
-void Record(std::string line) { recording::Calls().push_back(std::move(line)); }
+void Record(std::string line) {
+  recording::Calls().push_back(std::move(line));
+}
 
-std::string U8(const std::u16string& s) { return platform::com::Utf16ToUtf8(s); }
+std::string U8(const std::u16string& s) {
+  return platform::com::Utf16ToUtf8(s);
+}
 
 std::string Hex(unsigned v, int width) {
   char buf[16];
@@ -85,7 +89,9 @@ class BookImpl {
 
 namespace {
 
-nbk::BookImpl* ImplOf(CNBKBook* book) { return book->Impl(); }
+nbk::BookImpl* ImplOf(CNBKBook* book) {
+  return book->Impl();
+}
 
 }  // namespace
 
@@ -104,7 +110,9 @@ int CNBKBlockObject::ChangeAtr(unsigned short tag, std::uint32_t value) {
   return 0;
 }
 
-CNBKBlockObject* CNBKCard::GetBlockObject() { return nullptr; }
+CNBKBlockObject* CNBKCard::GetBlockObject() {
+  return nullptr;
+}
 
 int CNBKTextObject::AddText(const std::u16string& text) {
   Record(NAME(this) + ".AddText(" + U8(text) + ")");
@@ -130,7 +138,9 @@ int CNBKTextObject::Write() {
   return 0;
 }
 
-long CNBKTextObject::GetStreamSize() { return IMPL->size_[this]; }
+long CNBKTextObject::GetStreamSize() {
+  return IMPL->size_[this];
+}
 
 int CNBKTextObject::StartTextButton(unsigned long id) {
   Record(NAME(this) + ".StartTextButton(BTN" + std::to_string(id) + ")");
@@ -250,7 +260,9 @@ int CNBKPageObject::AddRuledLine(int length, int style, int width, int flags) {
 #undef NAME
 
 CNBKBook::CNBKBook() : m_pImpl(std::make_unique<nbk::BookImpl>(this)) {}
-CNBKBook::~CNBKBook() { Record("~CNBKBook"); }
+CNBKBook::~CNBKBook() {
+  Record("~CNBKBook");
+}
 
 int CNBKBook::SetScrambleKey(unsigned short key) {
   Record("SetScrambleKey(" + Hex(key, 4) + ")");

@@ -43,8 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"NestedBlockSplitsTheEnclosingOne",
                    {El("DIV", {"a", El("P", {"b"}), "c"})},
                    // c stays pending: no block is open when the DIV ends.
-                   {"T3.AddText(a)", "T3.Write()", "P1.AddBlock(B4)", "T6.AddText(b)",
-                    "T6.Write()", "P1.AddBlock(B7)"}},
+                   {"T3.AddText(a)", "T3.Write()", "P1.AddBlock(B4)", "T6.AddText(b)", "T6.Write()",
+                    "P1.AddBlock(B7)"}},
         LayoutCase{"LineBreakWithoutBlockSendsNothing", {El("BR")}, {}},
         LayoutCase{"LineBreakInParagraph",
                    {El("P", {"a", El("BR"), "b"})},
@@ -65,14 +65,15 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"RuleWithSizeAndDashedBorder",
                    {El("P", {"x"}), El("HR", {{"size", "5"}, {"border-style", "dashed"}}, {})},
                    // The block opened for the rule is written and dropped.
-                   {"T3.AddText(x)", "T3.Write()", "P1.AddBlock(B4)",
-                    "P1.AddRuledLine(600,32,5,0)", "T6.Write()"}},
+                   {"T3.AddText(x)", "T3.Write()", "P1.AddBlock(B4)", "P1.AddRuledLine(600,32,5,0)",
+                    "T6.Write()"}},
         LayoutCase{"RuleDefaults", {El("HR")}, {"P1.AddRuledLine(600,16,2,0)", "T3.Write()"}},
-        LayoutCase{"RuleStyles",
-                   {El("HR", {{"border-style", "dotted"}}, {}), El("HR", {{"border-style", "double"}}, {}),
-                    El("HR", {{"size", " +7px"}, {"border-style", "solid"}}, {})},
-                   {"P1.AddRuledLine(600,64,2,0)", "T3.Write()", "P1.AddRuledLine(600,48,2,0)",
-                    "T6.Write()", "P1.AddRuledLine(600,16,7,0)", "T9.Write()"}},
+        LayoutCase{
+            "RuleStyles",
+            {El("HR", {{"border-style", "dotted"}}, {}), El("HR", {{"border-style", "double"}}, {}),
+             El("HR", {{"size", " +7px"}, {"border-style", "solid"}}, {})},
+            {"P1.AddRuledLine(600,64,2,0)", "T3.Write()", "P1.AddRuledLine(600,48,2,0)",
+             "T6.Write()", "P1.AddRuledLine(600,16,7,0)", "T9.Write()"}},
         LayoutCase{"UnknownTagsAreInline",
                    {El("CENTER", {"x", El("FONT", {"y"})})},
                    {"T3.AddText(x)", "T3.AddText(y)", "T3.Write()", "P1.AddBlock(B4)"}},
@@ -81,24 +82,27 @@ INSTANTIATE_TEST_SUITE_P(
                    {"P1.SetLocation(0,10)", "T3.AddText(x)", "T3.Write()", "P1.AddBlock(B4)",
                     "P1.SetLocation(0,20)"}},
         LayoutCase{"NestedBlockTakesTheInnerBottomMargin",
-                   {El("DIV", {{"margin-bottom", "5px"}}, {"a", El("P", {{"margin-bottom", "7px"}}, {"b"})})},
+                   {El("DIV", {{"margin-bottom", "5px"}},
+                       {"a", El("P", {{"margin-bottom", "7px"}}, {"b"})})},
                    {"T3.AddText(a)", "T3.Write()", "P1.AddBlock(B4)", "P1.SetLocation(0,7)",
                     "T6.AddText(b)", "T6.Write()", "P1.AddBlock(B7)", "P1.SetLocation(0,7)"}},
-        LayoutCase{"PageBreakAfterKeepsTheBlockOpen",
-                   {El("P", {{"page-break-after", "always"}, {"margin-bottom", "10px"}},
-                       {El("B", {"x"})}),
-                    El("P", {{"margin-bottom", "20px"}}, {"y"})},
-                   // Closed at the next block's start, with that block's bottom margin.
-                   {"T3.AddText(x)", "T3.Write()", "P1.AddBlock(B4)", "P1.SetLocation(0,20)",
-                    "T6.AddText(y)", "T6.Write()", "P1.AddBlock(B7)", "P1.SetLocation(0,20)"}},
-        LayoutCase{"EmptyBlockIsDropped", {El("P"), El("P", {{"margin-bottom", "9px"}}, {})}, {"T3.Write()", "T6.Write()"}},
-        LayoutCase{"Ruby",
-                   {El("P", {El("RUBY", {El("RB", {"漢"}), El("RP", {"("}), El("RT", {"かん"}),
-                                        El("RP", {")"})})})},
-                   {"T3.AddCommand(F5A9)", "T3.AddCommand(F5AB)", "T3.AddText(漢)",
-                    "T3.AddCommand(F5AC)", "T3.AddCommand(F5AD)", "T3.AddText(かん)",
-                    "T3.AddCommand(F5AE)", "T3.AddCommand(F5AA)", "T3.Write()",
-                    "P1.AddBlock(B4)"}}),
+        LayoutCase{
+            "PageBreakAfterKeepsTheBlockOpen",
+            {El("P", {{"page-break-after", "always"}, {"margin-bottom", "10px"}}, {El("B", {"x"})}),
+             El("P", {{"margin-bottom", "20px"}}, {"y"})},
+            // Closed at the next block's start, with that block's bottom margin.
+            {"T3.AddText(x)", "T3.Write()", "P1.AddBlock(B4)", "P1.SetLocation(0,20)",
+             "T6.AddText(y)", "T6.Write()", "P1.AddBlock(B7)", "P1.SetLocation(0,20)"}},
+        LayoutCase{"EmptyBlockIsDropped",
+                   {El("P"), El("P", {{"margin-bottom", "9px"}}, {})},
+                   {"T3.Write()", "T6.Write()"}},
+        LayoutCase{
+            "Ruby",
+            {El("P", {El("RUBY", {El("RB", {"漢"}), El("RP", {"("}), El("RT", {"かん"}),
+                                  El("RP", {")"})})})},
+            {"T3.AddCommand(F5A9)", "T3.AddCommand(F5AB)", "T3.AddText(漢)", "T3.AddCommand(F5AC)",
+             "T3.AddCommand(F5AD)", "T3.AddText(かん)", "T3.AddCommand(F5AE)",
+             "T3.AddCommand(F5AA)", "T3.Write()", "P1.AddBlock(B4)"}}),
     [](const testing::TestParamInfo<LayoutCase>& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -134,15 +138,15 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"StartAgainAfterEnd",
                    {Comment("S"), El("P", {"a"}), Comment("E"), El("P", {"b"}), Comment("S"),
                     El("P", {"c"})},
-                   {"T3.AddText(a)", "T3.Write()", "P1.AddBlock(B4)", "T6.AddText(c)",
-                    "T6.Write()", "P1.AddBlock(B7)"},
+                   {"T3.AddText(a)", "T3.Write()", "P1.AddBlock(B4)", "T6.AddText(c)", "T6.Write()",
+                    "P1.AddBlock(B7)"},
                    {.start = u"S", .end = u"E"}},
         LayoutCase{"RegionStartsInsideAStyledElement",
                    {El("DIV", {{"font-size", "large"}}, {Comment("S"), El("B", kBold, {"x"})}),
                     El("P", {"y"})},
                    // The DIV's style was pushed outside the region and is popped with it.
-                   {"T3.AddText(x)", "T3.Write()", "P1.AddBlock(B4)", "T6.AddText(y)",
-                    "T6.Write()", "P1.AddBlock(B7)"},
+                   {"T3.AddText(x)", "T3.Write()", "P1.AddBlock(B4)", "T6.AddText(y)", "T6.Write()",
+                    "P1.AddBlock(B7)"},
                    {.start = u"S"}}),
     [](const testing::TestParamInfo<LayoutCase>& info) { return info.param.name; });
 
@@ -245,8 +249,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "BTN5.SetJumpTo(P1,B8)"}},
         LinkCase{"TargetBeforeLink",
                  {El("P", {Named("top")}), El("P", {LinkTo(kSelf + "#top", "go")})},
-                 {"CreateObject(19) -> BTN8", "T6.StartTextButton(BTN8)",
-                  "BTN8.SetJumpTo(P1,B4)", "T6.EndTextButton()"}},
+                 {"CreateObject(19) -> BTN8", "T6.StartTextButton(BTN8)", "BTN8.SetJumpTo(P1,B4)",
+                  "T6.EndTextButton()"}},
         LinkCase{"TwoLinksBeforeTargetConnectTheLast",
                  {El("P", {LinkTo(kSelf + "#top", "a"), LinkTo(kSelf + "#top", "b")}),
                   El("P", {Named("top")})},
@@ -271,8 +275,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "BTN5.SetJumpTo(P1,B8)"}},
         LinkCase{"LinkToItsOwnName",
                  {El("P", {El("A", {{"href", kSelf + "#me"}, {"name", "me"}}, {"x"})})},
-                 {"CreateObject(19) -> BTN5", "T3.StartTextButton(BTN5)",
-                  "BTN5.SetJumpTo(P1,B4)", "T3.EndTextButton()"}},
+                 {"CreateObject(19) -> BTN5", "T3.StartTextButton(BTN5)", "BTN5.SetJumpTo(P1,B4)",
+                  "T3.EndTextButton()"}},
         LinkCase{"RelativeAddressDoesNotParse", {El("P", {LinkTo("#top", "x")})}, {}},
         LinkCase{"LinkWithoutOpenBlockMakesAButtonOnly",
                  {LinkTo(kSelf + "#t", "x"), El("P", {Named("t")})},
@@ -302,10 +306,9 @@ TEST(LinkAnchorTest, TargetMovesAndReconnects) {
   anchor.SetTarget(page, first);
   anchor.SetTarget(page, second);
   anchor.StartLink(&book, first);
-  EXPECT_EQ(recording::Calls(),
-            (Calls{"CreateObject(19) -> BTN8", "BTN8.SetJumpTo(P1,B4)", "BTN8.SetJumpTo(P1,B7)",
-                   "CreateObject(19) -> BTN9", "T3.StartTextButton(BTN9)",
-                   "BTN9.SetJumpTo(P1,B7)"}));
+  EXPECT_EQ(recording::Calls(), (Calls{"CreateObject(19) -> BTN8", "BTN8.SetJumpTo(P1,B4)",
+                                       "BTN8.SetJumpTo(P1,B7)", "CreateObject(19) -> BTN9",
+                                       "T3.StartTextButton(BTN9)", "BTN9.SetJumpTo(P1,B7)"}));
 }
 
 // ---- Document entry -----------------------------------------------------------------------
@@ -358,9 +361,8 @@ TEST_F(ConverterTest, DivIdWithoutMatchMakesAnEmptyPage) {
 
 TEST_F(ConverterTest, FramesFollowOntoTheSamePage) {
   auto inner = fakedom::Doc({.url = "http://example.com/inner.html", .body = {El("P", {"inner"})}});
-  auto left = fakedom::Doc({.url = "http://example.com/left.html",
-                            .body = {El("P", {"left"})},
-                            .frames = {inner}});
+  auto left = fakedom::Doc(
+      {.url = "http://example.com/left.html", .body = {El("P", {"left"})}, .frames = {inner}});
   auto right = fakedom::Doc({.url = "http://example.com/right.html", .body = {El("P", {"right"})}});
   ASSERT_EQ(Convert({.body = {El("P", {"top"})}, .frames = {left, right}}), 0);
   EXPECT_EQ(recording::Only({"AddText", "CreatePage"}),

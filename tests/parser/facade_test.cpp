@@ -56,12 +56,12 @@ TEST_F(ParserTest, CreateNewBook) {
   CNBParser parser;
   Configure(parser);
   ASSERT_EQ(parser.CreateNewBook(), 0);
-  EXPECT_EQ(recording::Calls(),
-            (Calls{"SetScrambleKey(0D3B)", "SetNBKFileName(/books/b.nbk)", "SetBookID(ID-1)",
-                   "Open(NULL,1)", "SetTitle(題名)", "SetTitle_reading(だいめい)",
-                   "SetAuthor(著者)", "SetAuthor_reading(ちょしゃ)",
-                   "SetDesignFile(/designs/standard.nbk)", "CreateToc()",
-                   "CreateCoverPage(題名,著者)"}));
+  EXPECT_EQ(
+      recording::Calls(),
+      (Calls{"SetScrambleKey(0D3B)", "SetNBKFileName(/books/b.nbk)", "SetBookID(ID-1)",
+             "Open(NULL,1)", "SetTitle(題名)", "SetTitle_reading(だいめい)", "SetAuthor(著者)",
+             "SetAuthor_reading(ちょしゃ)", "SetDesignFile(/designs/standard.nbk)", "CreateToc()",
+             "CreateCoverPage(題名,著者)"}));
   EXPECT_TRUE(fs::is_directory(CacheDir()));
   recording::Reset();
   EXPECT_EQ(parser.FinalizeBook(), 0);

@@ -56,7 +56,8 @@ class ImageTest : public ConverterTest {
   }
   std::vector<std::string> CacheFiles() const {
     std::vector<std::string> files;
-    for (const auto& e : fs::directory_iterator(dir_ / "cache")) files.push_back(e.path().filename());
+    for (const auto& e : fs::directory_iterator(dir_ / "cache"))
+      files.push_back(e.path().filename());
     std::sort(files.begin(), files.end());
     return files;
   }
@@ -75,9 +76,9 @@ TEST_F(ImageTest, AloneInAParagraphBecomesABlock) {
 
 TEST_F(ImageTest, InTextItIsPlottedInline) {
   ASSERT_EQ(ConvertLocal({El("P", {"see ", Img(Url("a.png")), " here"})}), 0);
-  EXPECT_EQ(Layout(), (Calls{"T3.AddText(see )", "I6.CreateImageStream(__cash[0]index-0001.tmp) -> S8",
-                             "T3.PlotImage(I6,2)", "T3.AddText( here)", "T3.Write()",
-                             "P1.AddBlock(B4)"}));
+  EXPECT_EQ(Layout(),
+            (Calls{"T3.AddText(see )", "I6.CreateImageStream(__cash[0]index-0001.tmp) -> S8",
+                   "T3.PlotImage(I6,2)", "T3.AddText( here)", "T3.Write()", "P1.AddBlock(B4)"}));
 }
 
 TEST_F(ImageTest, InlineImageWithoutOpenBlockOpensOne) {
@@ -130,16 +131,17 @@ TEST_F(ImageTest, RefusedAddresses) {
 }
 
 TEST_F(ImageTest, PageFromTheWebCannotPullLocalFiles) {
-  ASSERT_EQ(Convert({.url = "http://example.com/page.html", .body = {El("P", {Img(Url("a.png"))})}}),
-            0);
+  ASSERT_EQ(
+      Convert({.url = "http://example.com/page.html", .body = {El("P", {Img(Url("a.png"))})}}), 0);
   EXPECT_TRUE(recording::Only({"Image"}).empty());
   EXPECT_TRUE(CacheFiles().empty());
 }
 
 TEST_F(ImageTest, TableCellsArePassedOver) {
-  ASSERT_EQ(ConvertLocal({El("TABLE", {El("TR", {El("TD", {Img(Url("a.png"))})})}),
-                          El("TABLE", {El("TR", {El("TD", {Img(Url("a.png"))}), El("TD", {"t"})})})}),
-            0);
+  ASSERT_EQ(
+      ConvertLocal({El("TABLE", {El("TR", {El("TD", {Img(Url("a.png"))})})}),
+                    El("TABLE", {El("TR", {El("TD", {Img(Url("a.png"))}), El("TD", {"t"})})})}),
+      0);
   // The first table holds no text: a block. The second holds text beside the cell: inline.
   EXPECT_EQ(recording::Only({"AddBlock", "PlotImage"}),
             (Calls{"P1.AddBlock(B7)", "T10.PlotImage(I13,2)", "P1.AddBlock(B11)"}));

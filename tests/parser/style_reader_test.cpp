@@ -105,7 +105,8 @@ TEST_F(StyleReaderTest, Backgrounds) {
 
 TEST_F(StyleReaderTest, ChangesAreSentAndRestoredInReverse) {
   reader_.PushStyle(Styled({{"font-size", "medium"}, {"color", "black"}}));
-  reader_.PushStyle(Styled({{"font-size", "large"}, {"color", "#123456"}, {"font-weight", "bold"}}));
+  reader_.PushStyle(
+      Styled({{"font-size", "large"}, {"color", "#123456"}, {"font-weight", "bold"}}));
   EXPECT_EQ(reader_.EmitStyleChanges(text_), 0);
   EXPECT_EQ(reader_.RestoreEnclosingStyle(text_), 0);
   EXPECT_EQ(reader_.RestoreEnclosingStyle(text_), 0);  // nothing left to switch back
@@ -148,11 +149,11 @@ TEST_F(StyleReaderTest, WholeStyles) {
   reader_.ApplyTopStyle(text_);
   reader_.ApplyEnclosingStyle(text_);
   // Colours go as their bytes in memory order: 0x00RRGGBB as 0xBBGGRR00.
-  EXPECT_EQ(recording::Calls(),
-            (Calls{"T3.ChangeAtr(F511,5A)", "T3.ChangeAtr(F51B,8C)", "T3.ChangeAtr(F53C,4)",
-                   "T3.ChangeAtr(F517,FF0000)", "B4.ChangeAtr(F534,FF000000)",
-                   "T3.ChangeAtr(F511,6E)", "T3.ChangeAtr(F51B,0)", "T3.ChangeAtr(F53C,1)",
-                   "T3.ChangeAtr(F517,0)"}));
+  EXPECT_EQ(
+      recording::Calls(),
+      (Calls{"T3.ChangeAtr(F511,5A)", "T3.ChangeAtr(F51B,8C)", "T3.ChangeAtr(F53C,4)",
+             "T3.ChangeAtr(F517,FF0000)", "B4.ChangeAtr(F534,FF000000)", "T3.ChangeAtr(F511,6E)",
+             "T3.ChangeAtr(F51B,0)", "T3.ChangeAtr(F53C,1)", "T3.ChangeAtr(F517,0)"}));
 }
 
 TEST(PackColorTest, BytesInMemoryOrder) {

@@ -52,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(LengthCase{u"100000px", 100, static_cast<WORD>(600000 & 0xFFFF)},
                     LengthCase{u"1e308px", 100, 0}, LengthCase{u"infpx", 100, 0},
                     LengthCase{u"nanpx", 100, 0},
-                    LengthCase{u"+99999999999", 100, static_cast<WORD>((100 + 10LL * 2147483647) & 0xFFFF)}));
+                    LengthCase{u"+99999999999", 100,
+                               static_cast<WORD>((100 + 10LL * 2147483647) & 0xFFFF)}));
 
 struct MarginCase {
   const char16_t* text;
@@ -78,9 +79,9 @@ TEST(ParseFontWeightTest, OnlyExactWordsAndNumbers) {
     const char16_t* text;
     WORD expected;
   };
-  for (const Case& c : {Case{u"bold", 500}, Case{u"Bold", 0}, Case{u"400", 0},
-                        Case{u"bolder", 800}, Case{u"lighter", 200}, Case{u"normal", 0},
-                        Case{u"600", 600}, Case{u"900", 900}, Case{u"", 0}, Case{u"550", 0}}) {
+  for (const Case& c : {Case{u"bold", 500}, Case{u"Bold", 0}, Case{u"400", 0}, Case{u"bolder", 800},
+                        Case{u"lighter", 200}, Case{u"normal", 0}, Case{u"600", 600},
+                        Case{u"900", 900}, Case{u"", 0}, Case{u"550", 0}}) {
     EXPECT_EQ(ParseFontWeight(c.text), c.expected) << std::u16string(c.text).size();
   }
 }
@@ -92,7 +93,9 @@ struct ColorCase {
 
 class ParseColorTest : public testing::TestWithParam<ColorCase> {};
 
-TEST_P(ParseColorTest, GivesRgb) { EXPECT_EQ(ParseColor(GetParam().text), GetParam().expected); }
+TEST_P(ParseColorTest, GivesRgb) {
+  EXPECT_EQ(ParseColor(GetParam().text), GetParam().expected);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ParseColorTest,

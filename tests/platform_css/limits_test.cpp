@@ -142,3 +142,25 @@ TEST(Limits, DeeplyNestedBlocksAndFunctions) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Limits, HugeClassListsAndAttributes) {
+  std::string css;
+  for (int i = 0; i < 1000; ++i) {
+    css += ".k" + std::to_string(i * 19) + "[data-a" + std::to_string(i) +
+           "] {margin-top:" + std::to_string(i) + "px}\n";
+  }
+  Cascade cascade;
+  cascade.AddSheet(StyleSheet::Parse(css));
+  auto e = std::make_unique<FakeElement>();
+  e->tag = "p";
+  std::string classes;
+  for (int i = 0; i < 20000; ++i) classes += "k" + std::to_string(i) + " ";
+  e->attributes["class"] = classes;
+  for (int i = 0; i < 100000; ++i) e->attributes["data-a" + std::to_string(i)] = "";
+  // The last rule whose class and attribute are both present wins: .k18981 needs data-a999.
+  EXPECT_EQ(cascade.Compute(*e, nullptr, "").Get(Property::MarginTop), "999px");
+}
+
+}  // namespace

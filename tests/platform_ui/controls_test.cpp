@@ -345,3 +345,108 @@ TEST_F(ListViewTest, ClicksSelectTheRowThenNotifyTheParent) {
 }
 
 }  // namespace
+
+namespace {
+
+// The band's whole window: class registered once per module, the band window holding its
+// object from WM_NCCREATE, a toolbar, a placeholder in the separator's gap and a combo box in it.
+struct Band {
+  HWND window = nullptr;
+  int focusChanges = 0;
+};
+
+LRESULT BandProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* band = reinterpret_cast<Band*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  switch (msg) {
+    case WM_NCCREATE:
+      band = static_cast<Band*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(band));
+      band->window = hwnd;
+      break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      ++band->focusChanges;
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+HWND CreateBand(HWND host, Band* band) {
+  HINSTANCE module = TestModule(4);
+  WNDCLASSW wc{};
+  if (!GetClassInfoW(module, u"BandClass", &wc)) {
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_GLOBALCLASS;
+    wc.lpfnWndProc = BandProc;
+    wc.hInstance = module;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpszClassName = u"BandClass";
+    if (!RegisterClassW(&wc)) return nullptr;
+  }
+  RECT rc{};
+  GetClientRect(host, &rc);
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
+  InitCommonControlsEx(&icc);
+  CreateWindowExW(WS_EX_STATICEDGE, u"BandClass", nullptr, 0x56000004, rc.left, rc.top, 620, 20,
+                  host, nullptr, module, band);
+  TBBUTTON buttons[4] = {};
+  for (int i = 0; i < 4; ++i) {
+    buttons[i].iBitmap = i;
+    buttons[i].idCommand = 1000 + i;
+    buttons[i].fsState = TBSTATE_ENABLED;
+  }
+  HWND tb = CreateToolbarEx(band->window, 0x50000D60, 7003, 4, module, 26003, buttons, 4, 0, 0, 80,
+                            20, 20);
+  TBBUTTON sep{};
+  sep.iBitmap = 170;
+  sep.fsState = TBSTATE_ENABLED;
+  sep.fsStyle = TBSTYLE_SEP;
+  SendMessageW(tb, TB_INSERTBUTTONW, 3, reinterpret_cast<LPARAM>(&sep));
+  RECT button{};
+  SendMessageW(tb, TB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&button));
+  HWND holder = CreateWindowExW(0, u"STATIC", u"", WS_CHILD | WS_VISIBLE, 265, button.top, 160,
+                                button.bottom, tb, nullptr, module, nullptr);
+  HWND combo = CreateWindowExW(0, u"COMBOBOX", u"TB4N_COMBO", 0x54200043, 0, 2, 160, 100, holder,
+                               reinterpret_cast<HMENU>(1), module, nullptr);
+  SendMessageW(combo, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+  SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"book"));
+  SendMessageW(combo, CB_SETCURSEL, 0, 0);
+  return combo;
+}
+
+TEST_F(ControlsTest, TwoBandsEachWithTheirOwnWindowsAndCleanTeardown) {
+  HWND host1 = Top(u"browser 1"), host2 = Top(u"browser 2");
+  Band one, two;
+  HWND combo1 = CreateBand(host1, &one);
+  HWND combo2 = CreateBand(host2, &two);
+  ASSERT_NE(combo1, nullptr);
+  ASSERT_NE(combo2, nullptr);
+  EXPECT_EQ(platform::ui::FindWindowByClass(u"BandClass", host2), two.window);
+  EXPECT_EQ(platform::ui::FindWindowByTitle(u"TB4N_COMBO", host1), combo1);
+  RECT rc{};
+  GetWindowRect(GetParent(combo1), &rc);
+  RECT band{};
+  GetWindowRect(one.window, &band);
+  EXPECT_EQ(rc.left - band.left, 265) << "the placeholder starts at x 265 of the toolbar";
+  EXPECT_EQ(SendMessageW(combo1, WM_GETFONT, 0, 0),
+            reinterpret_cast<LRESULT>(GetStockObject(DEFAULT_GUI_FONT)));
+  SetFocus(one.window);
+  SetFocus(two.window);
+  EXPECT_EQ(one.focusChanges, 2);
+  EXPECT_EQ(two.focusChanges, 1);
+
+  HWND toolbar = platform::ui::FindControl(one.window, 7003);
+  HWND tooltip = reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0));
+  COMBOBOXINFO info{};
+  GetComboBoxInfo(combo1, &info);
+  ASSERT_TRUE(IsWindow(tooltip));
+  ASSERT_TRUE(IsWindow(info.hwndList));
+  EXPECT_TRUE(DestroyWindow(one.window));
+  for (HWND gone : {toolbar, tooltip, combo1, info.hwndList}) EXPECT_FALSE(IsWindow(gone));
+  EXPECT_TRUE(IsWindow(combo2));
+  EXPECT_EQ(platform::ui::WindowText(combo2), u"book");
+}
+
+}  // namespace

@@ -188,6 +188,17 @@ TEST_F(WindowTest, FindingWindowsAndWalkingTheTree) {
   tops_.clear();
 }
 
+TEST_F(WindowTest, DescribesTheTreeForAHostsListing) {
+  HWND top = Top(u"tree");
+  HWND a = MakeChild(top, 4, 1, 2, 30, 40);
+  CreateWindowExW(0, u"BUTTON", u"Go", WS_CHILD | WS_DISABLED, 5, 6, 7, 8, a,
+                  reinterpret_cast<HMENU>(9), nullptr, nullptr);
+  EXPECT_EQ(platform::ui::DescribeWindows(top),
+            "RecordingWindow \"tree\" id=0 (100,50 400x300)\n"
+            "  RecordingWindow \"\" id=4 (1,2 30x40)\n"
+            "    BUTTON \"Go\" id=9 (5,6 7x8) hidden disabled\n");
+}
+
 TEST_F(WindowTest, QueueKeepsOrderFiltersAndHoldsQuitForLast) {
   HWND top = Top();
   PostMessageW(top, WM_USER + 1, 1, 0);
