@@ -1,7 +1,8 @@
 // The e-book writer library: writes NBK book files. The caller creates and deletes only the
 // CNBKBook; every other object comes from the book and belongs to it (valid until the book is
 // deleted). Results: 0 (or more) success, negative failure, unless a method says otherwise.
-// Wide text is UTF-16.
+// Wide text is UTF-16; paths may use '\\' as separator. docs/nbk-format.md describes the file
+// and what each call records.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +32,10 @@ constexpr int NBK_IMAGE_BLOCK_KIND = 79;  // CreateImageBlock
 constexpr int NBK_BUTTON_KIND = 19;       // CreateObject
 constexpr int NBK_OPEN_NEW = 1;           // Open(NULL, 1)
 constexpr int NBK_OPEN_APPEND = 2;        // Open(path, 2)
+constexpr int NBK_ERR_BAD_CALL = -1;      // NULL or foreign object, wrong state, bad argument
+constexpr int NBK_ERR_NOT_NBK = -2;       // the file is not a valid book (or design)
+constexpr int NBK_ERR_IO = -3;            // the file system refused
+constexpr int NBK_ERR_LOCKED = -4;        // another writer kept the book past the lock wait
 constexpr int NBK_ERR_DISK_FULL = -11;    // Open: the drive is short of free space
 
 // Every object of a book has an id unique in that book (the file refers to objects by it).
@@ -85,12 +90,14 @@ class NBK_API CNBKTextObject : public CNBKObject {
   // code and `words` 16-bit words of data (data may be NULL when words is 0).
   int AddCommand(unsigned short code, const unsigned short* data, int words);
   int ChangeAtr(unsigned short tag, std::uint32_t value);
-  // Finishes the stream. Calling it again is harmless; text or commands added after it start
-  // the stream again (see docs/nbk-format.md).
+  // Marks the stream finished so far. Calling it again with nothing added is harmless; text or
+  // commands added after it go on in the same stream, and all of it is stored.
   int Write();
-  // Bytes in the finished stream; 0 = empty.
+  // Bytes in the stream at the last Write; 0 when up to then it held no text, command or
+  // inline image (attributes alone do not count).
   long GetStreamSize();
-  // The text that follows, up to EndTextButton, is the button with that object id.
+  // The text that follows, up to EndTextButton, is the button with that object id (-1 when the
+  // id is no button of this book). Starting a button ends one still open.
   int StartTextButton(unsigned long buttonID);
   // Ignored (result -1) when no button was started.
   int EndTextButton();
@@ -176,22 +183,24 @@ class NBK_API CNBKBook {
   int SetNBKFileName(const std::u16string& path);
   int SetBookID(std::u16string id);
   // mode 1: a new book at the name from SetNBKFileName (path NULL); mode 2: append to path,
-  // making it when missing. 0 = open, -11 = drive short of free space, other negative = failure.
+  // making it when missing. 0 = open, -11 = drive short of free space, -2 = not a valid book
+  // (left untouched), other negative = failure. The book is locked until Close.
   int Open(const char16_t* path, int mode);
   int SetTitle(std::u16string title);
   int SetTitle_reading(std::u16string reading);
   int SetAuthor(std::u16string author);
   int SetAuthor_reading(std::u16string reading);
-  // Negative for a missing file or one without a valid design.
+  // -1 for a missing file, -2 for one without a valid design.
   int SetDesignFile(const std::u16string& path);
   CNBKTocObject* CreateToc();
   int CreateCoverPage(const std::u16string& title, const std::u16string& author);
   CNBKPageObject* CreatePage(int kind);
   // Appends page as the book's last page.
   int AddPage(CNBKPageObject* page);
-  // kind 19: a CNBKButtonObject.
+  // kind 19: a CNBKButtonObject; NULL for any other kind.
   CNBKObject* CreateObject(int kind);
-  // Writes the whole book to a new file beside the old one and renames it over it.
+  // Writes the whole book to a new file beside the old one, flushes it and renames it over
+  // the old one; on failure the old book stays as it was (-11 when space ran out).
   int OutputAll();
   // Releases the file (and its lock). Without OutputAll the file on disk stays as it was.
   int Close();

@@ -100,6 +100,9 @@ class SHELVARY_API CShelvaryInfo {
   std::u16string m_strDesignFileName;
 };
 
+class CComboBox;  // the window wrappers of the platform's class library
+class CListCtrl;
+
 namespace shelvary {
 class ManagerImpl;
 }
@@ -127,31 +130,11 @@ class SHELVARY_API CShelvaryManager {
   int DeleteInfo(int index);
 
   // Empties the combo box and adds one row per entry, in index order, the title as the text.
-  int SetUpComboBox(HWND combo);
+  int SetUpComboBox(CComboBox* combo);
   // Empties the list-view control and inserts one row per entry, in index order, the title in
   // column 0.
-  int UpDateListCtrl(HWND listCtrl);
-
-  // The same for the window wrappers the toolbar holds (anything with GetSafeHwnd() or m_hWnd).
-  template <class Combo>
-  int SetUpComboBox(Combo* combo) {
-    return SetUpComboBox(WindowOf(combo));
-  }
-  template <class ListCtrl>
-  int UpDateListCtrl(ListCtrl* listCtrl) {
-    return UpDateListCtrl(WindowOf(listCtrl));
-  }
+  int UpDateListCtrl(CListCtrl* listCtrl);
 
  private:
-  template <class Wnd>
-  static HWND WindowOf(Wnd* wnd) {
-    if (wnd == nullptr) return nullptr;
-    if constexpr (requires { wnd->GetSafeHwnd(); }) {
-      return wnd->GetSafeHwnd();
-    } else {
-      return wnd->m_hWnd;
-    }
-  }
-
   std::unique_ptr<shelvary::ManagerImpl> m_pImpl;
 };

@@ -6,11 +6,13 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "nbkcreator/format.h"
 #include "nbkcreator/testing.h"
 
 namespace nbk {
@@ -148,19 +150,45 @@ int NewBookFile::Write(std::span<const std::uint8_t> bytes) {
   if (!WriteAll(m_fd, bytes.data(), bytes.size()))
     return Fail(errno == ENOSPC || errno == EDQUOT ? kErrDiskFull : kErrIo);
   m_written += bytes.size();
+  if (!CallHook()) return Fail(kErrDiskFull);
+  return 0;
+}
+
+bool NewBookFile::CallHook() {
   testing::WriteHook hook;
   {
     std::lock_guard<std::mutex> lock(TheHooks().mutex);
     hook = TheHooks().write;
   }
-  if (hook && !hook(m_written)) return Fail(kErrDiskFull);
-  return 0;
+  return !hook || hook(m_written);
 }
 
-int NewBookFile::CopyFrom(int fd, std::uint64_t offset, std::uint64_t size) {
-  std::vector<std::uint8_t> buffer(std::min<std::uint64_t>(size, 1u << 20));
+int NewBookFile::CopyFrom(int fd, std::uint64_t offset, std::uint64_t size, std::uint32_t* crc) {
+  if (m_fd < 0) return kErrBadCall;
+  // In the kernel where it can (no copy through our memory; shared extents on file systems
+  // that have them), through a small buffer where it cannot.
+  constexpr std::uint64_t kChunk = 1u << 20;
+  std::vector<std::uint8_t> buffer;
+  // The CRC needs the bytes, so it takes the buffered way.
+  if (crc) buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, 64u << 10)));
   while (size > 0) {
-    std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size, buffer.size()));
+    std::size_t want = static_cast<std::size_t>(std::min(size, kChunk));
+    if (buffer.empty()) {
+      off_t in = static_cast<off_t>(offset);
+      ssize_t n = ::copy_file_range(fd, &in, m_fd, nullptr, want, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n > 0) {
+        m_written += static_cast<std::uint64_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+        size -= static_cast<std::uint64_t>(n);
+        if (!CallHook()) return Fail(kErrDiskFull);
+        continue;
+      }
+      if (n < 0 && (errno == ENOSPC || errno == EDQUOT)) return Fail(kErrDiskFull);
+      if (n == 0) return Fail(kErrIo);  // the old book is shorter than it was
+      buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, 256u << 10)));
+    }
+    want = std::min(want, buffer.size());
     std::size_t got = 0;
     while (got < want) {
       ssize_t n = ::pread(fd, buffer.data() + got, want - got, static_cast<off_t>(offset + got));
@@ -168,6 +196,7 @@ int NewBookFile::CopyFrom(int fd, std::uint64_t offset, std::uint64_t size) {
       if (n <= 0) return Fail(kErrIo);
       got += static_cast<std::size_t>(n);
     }
+    if (crc) *crc = Crc32(buffer.data(), want, *crc);
     if (int rc = Write({buffer.data(), want}); rc != 0) return rc;
     offset += want;
     size -= want;

@@ -8,14 +8,16 @@
 #include <span>
 #include <string>
 
+#include "contracts/NBKCreator.h"
+
 namespace nbk {
 
 // Result codes of the writer (docs/nbk-format.md lists them).
-inline constexpr int kErrBadCall = -1;
-inline constexpr int kErrNotNbk = -2;
-inline constexpr int kErrIo = -3;
-inline constexpr int kErrLocked = -4;
-inline constexpr int kErrDiskFull = -11;
+inline constexpr int kErrBadCall = NBK_ERR_BAD_CALL;
+inline constexpr int kErrNotNbk = NBK_ERR_NOT_NBK;
+inline constexpr int kErrIo = NBK_ERR_IO;
+inline constexpr int kErrLocked = NBK_ERR_LOCKED;
+inline constexpr int kErrDiskFull = NBK_ERR_DISK_FULL;
 
 std::string FolderOf(const std::string& path);
 // Free bytes for the drive of folder, through the test probe when one is set.
@@ -51,14 +53,16 @@ class NewBookFile {
   // mode: permission bits for the new file. Results are 0 or a writer result code.
   int Create(const std::string& bookPath, unsigned mode);
   int Write(std::span<const std::uint8_t> bytes);
-  // Copies size bytes at offset of the descriptor fd (the old book) into the new file.
-  int CopyFrom(int fd, std::uint64_t offset, std::uint64_t size);
+  // Copies size bytes at offset of the descriptor fd (the old book) into the new file; with
+  // crc, also continues that CRC-32 over the bytes copied.
+  int CopyFrom(int fd, std::uint64_t offset, std::uint64_t size, std::uint32_t* crc = nullptr);
   // Flushes, renames over the book and flushes the folder.
   int Commit();
   void Abort();
 
  private:
   int Fail(int err);
+  bool CallHook();
   int m_fd = -1;
   std::string m_bookPath;
   std::string m_tempPath;

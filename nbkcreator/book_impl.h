@@ -161,7 +161,11 @@ class BookImpl {
   Metadata m_oldMeta;
   std::optional<Design> m_oldDesign;
   std::optional<Cover> m_oldCover;
-  std::vector<TocEntry> m_oldToc;
+  std::uint32_t m_oldTocCount = 0;
+  // Where the old TOC's entries (its payload after the count) are in the old file: they are
+  // copied into the new TOC as bytes.
+  std::uint64_t m_oldTocAt = 0;
+  std::uint64_t m_oldTocSize = 0;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> m_oldBody;  // offset, size
   std::vector<StoredImage> m_oldImages;
 

@@ -88,7 +88,8 @@ int BookImpl::Open(const char16_t* path, int mode) {
   m_oldMeta = {};
   m_oldDesign.reset();
   m_oldCover.reset();
-  m_oldToc.clear();
+  m_oldTocCount = 0;
+  m_oldTocAt = m_oldTocSize = 0;
   m_oldBody.clear();
   m_oldImages.clear();
   m_oldMode = 0644;
@@ -137,7 +138,7 @@ int BookImpl::LoadExisting() {
   if (::fstat(m_oldFd, &st) != 0) return kErrIo;
   FdSource source(m_oldFd, static_cast<std::uint64_t>(st.st_size));
   FileKind kind;
-  bool seenMeta = false;
+  bool seenMeta = false, seenToc = false;
   auto addBody = [&](const SectionInfo& s) {
     if (!m_oldBody.empty() && m_oldBody.back().first + m_oldBody.back().second == s.offset) {
       m_oldBody.back().second += s.FrameSize();
@@ -154,15 +155,16 @@ int BookImpl::LoadExisting() {
         seenMeta = true;
         break;
       case kSecDesign:
-        m_oldDesign.emplace();
-        ok = DecodeDesign(payload, *m_oldDesign);
+        ok = !m_oldDesign && DecodeDesign(payload, m_oldDesign.emplace());
         break;
       case kSecCover:
-        m_oldCover.emplace();
-        ok = DecodeCover(payload, *m_oldCover);
+        ok = !m_oldCover && DecodeCover(payload, m_oldCover.emplace());
         break;
       case kSecToc:
-        ok = DecodeToc(payload, m_oldToc);
+        ok = !seenToc && CheckToc(payload, m_oldTocCount);
+        seenToc = true;
+        m_oldTocAt = s.offset + 8 + 4;
+        m_oldTocSize = s.length - 4;
         break;
       case kSecImage: {
         StoredImage stored{};
@@ -205,14 +207,19 @@ int BookImpl::OutputAll() {
   meta.nextImageId = m_nextImageId;
   const std::optional<Design>& design = m_design ? m_design : m_oldDesign;
   const std::optional<Cover>& cover = m_cover ? m_cover : m_oldCover;
-  std::vector<TocEntry> toc = m_oldToc;
-  toc.insert(toc.end(), m_newToc.begin(), m_newToc.end());
 
   std::vector<std::uint8_t> front = EncodeHeader(FileKind::kBook);
   AppendSection(front, kSecMeta, EncodeMeta(meta));
   if (design) AppendSection(front, kSecDesign, EncodeDesign(*design));
   if (cover) AppendSection(front, kSecCover, EncodeCover(*cover));
-  AppendSection(front, kSecToc, EncodeToc(toc));
+  // The TOC: count, the old entries copied from the old file, the new entries, CRC.
+  std::vector<std::uint8_t> newEntries = EncodeToc(m_newToc);
+  newEntries.erase(newEntries.begin(), newEntries.begin() + 4);
+  ByteWriter tocHead;
+  tocHead.U32(kSecToc);
+  tocHead.U32(static_cast<std::uint32_t>(4 + m_oldTocSize + newEntries.size()));
+  tocHead.U32(m_oldTocCount + static_cast<std::uint32_t>(m_newToc.size()));
+  std::uint32_t tocCrc = Crc32(tocHead.Buffer().data(), tocHead.Size());
 
   std::vector<std::uint8_t> pages;
   std::set<std::uint32_t> shown;
@@ -279,7 +286,8 @@ int BookImpl::OutputAll() {
   tail.insert(tail.end(), pages.begin(), pages.end());
   AppendSection(tail, kSecEnd, {});
 
-  std::uint64_t total = front.size() + tail.size();
+  std::uint64_t total =
+      front.size() + tocHead.Size() + m_oldTocSize + newEntries.size() + 4 + tail.size();
   for (const auto& range : m_oldBody) total += range.second;
   std::optional<std::uint64_t> free = FreeSpace(FolderOf(m_path));
   if (free && *free < total) return kErrDiskFull;
@@ -287,6 +295,15 @@ int BookImpl::OutputAll() {
   NewBookFile out;
   if (int rc = out.Create(m_path, m_oldMode); rc != 0) return rc;
   if (int rc = out.Write(front); rc != 0) return rc;
+  if (int rc = out.Write(tocHead.Buffer()); rc != 0) return rc;
+  if (m_oldTocSize != 0) {
+    if (int rc = out.CopyFrom(m_oldFd, m_oldTocAt, m_oldTocSize, &tocCrc); rc != 0) return rc;
+  }
+  tocCrc = Crc32(newEntries.data(), newEntries.size(), tocCrc);
+  ByteWriter tocEnd;
+  tocEnd.Bytes(newEntries);
+  tocEnd.U32(tocCrc);
+  if (int rc = out.Write(tocEnd.Buffer()); rc != 0) return rc;
   for (const auto& [offset, size] : m_oldBody) {
     if (int rc = out.CopyFrom(m_oldFd, offset, size); rc != 0) return rc;
   }

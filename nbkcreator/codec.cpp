@@ -103,6 +103,18 @@ std::vector<std::uint8_t> EncodeToc(const std::vector<TocEntry>& toc) {
   return std::move(w.Buffer());
 }
 
+bool CheckToc(std::span<const std::uint8_t> payload, std::uint32_t& count) {
+  ByteReader r(payload);
+  if (!r.U32(count) || count > r.Remaining() / 8) return false;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t pageId = 0, units = 0;
+    std::span<const std::uint8_t> skipped;
+    r.U32(pageId);
+    if (!r.U32(units) || !r.Bytes(std::size_t{units} * 2, skipped)) return false;
+  }
+  return r.AtEnd();
+}
+
 bool DecodeToc(std::span<const std::uint8_t> payload, std::vector<TocEntry>& toc) {
   ByteReader r(payload);
   std::uint32_t n = 0;

@@ -14,6 +14,8 @@ std::vector<std::uint8_t> EncodeMeta(const Metadata& meta);
 std::vector<std::uint8_t> EncodeDesign(const Design& design);
 std::vector<std::uint8_t> EncodeCover(const Cover& cover);
 std::vector<std::uint8_t> EncodeToc(const std::vector<TocEntry>& toc);
+// Checks a TOC payload without decoding it; count gets the number of entries.
+bool CheckToc(std::span<const std::uint8_t> payload, std::uint32_t& count);
 std::vector<std::uint8_t> EncodeImage(const ImageData& image);
 std::vector<std::uint8_t> EncodeButtons(const std::vector<Button>& buttons);
 // Text streams are scrambled with page.scrambleKey on the way out.

@@ -307,10 +307,10 @@ int CShelvaryManager::DeleteInfo(int index) {
   SHELVARY_GUARD(m_pImpl->DeleteInfo(index), SHELVARY_E_IO)
 }
 
-int CShelvaryManager::SetUpComboBox(HWND combo) {
+int CShelvaryManager::SetUpComboBox(CComboBox* combo) {
   SHELVARY_GUARD(shelvary::FillComboBox(combo, m_pImpl->Books()), SHELVARY_E_WINDOW)
 }
 
-int CShelvaryManager::UpDateListCtrl(HWND listCtrl) {
+int CShelvaryManager::UpDateListCtrl(CListCtrl* listCtrl) {
   SHELVARY_GUARD(shelvary::FillListCtrl(listCtrl, m_pImpl->Books()), SHELVARY_E_WINDOW)
 }

@@ -1,56 +1,33 @@
 #include "shelvarymanager/folders.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
-#include "platform/com/com.h"
+#include "platform/win32/file.h"
+#include "platform/win32/shell.h"
 
 namespace shelvary {
 namespace {
 
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::string(value) : std::string();
-}
-
-std::string WithoutTrailingSeparators(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
-// The install's shared data folder: NUBRA_COMMON_DIR, else the "share" folder beside the folder
-// of the platform library.
-std::string CommonFolder() {
-  std::string common = Env("NUBRA_COMMON_DIR");
-  if (!common.empty()) return WithoutTrailingSeparators(common);
-  Dl_info info{};
-  auto anchor = &platform::com::Utf16ToUtf8;
-  if (::dladdr(reinterpret_cast<void*>(anchor), &info) != 0 && info.dli_fname != nullptr) {
-    std::filesystem::path lib(info.dli_fname);
-    return (lib.parent_path() / ".." / "share").lexically_normal().string();
-  }
-  return "share";
+// A shell folder as a native path, without a trailing separator; "" when there is none.
+std::string ShellFolder(int csidl) {
+  WCHAR path[MAX_PATH + 1] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return "";
+  std::string native = NativePath(path);
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  return native;
 }
 
 }  // namespace
 
 std::string NativePath(const std::u16string& path) {
-  std::string native = platform::com::Utf16ToUtf8(path);
-  std::replace(native.begin(), native.end(), '\\', '/');
-  return native;
+  return platform::win32::ToNativePath(path);
 }
 
 std::string DocumentsFolder() {
-  std::string docs = Env("XDG_DOCUMENTS_DIR");
-  if (!docs.empty()) return WithoutTrailingSeparators(docs);
-  std::string home = Env("HOME");
-  if (home.empty()) return "";
-  return WithoutTrailingSeparators(home) + "/Documents";
+  return ShellFolder(CSIDL_PERSONAL | CSIDL_FLAG_CREATE);
 }
 
 std::string DefaultSaveFolder() {
@@ -60,7 +37,7 @@ std::string DefaultSaveFolder() {
 }
 
 std::string DesignsFolder() {
-  return CommonFolder() + "/Vantor Shared/EnjoyNubra/Designs/";
+  return ShellFolder(CSIDL_PROGRAM_FILES_COMMON) + "/Vantor Shared/EnjoyNubra/Designs/";
 }
 
 std::string StandardDesign() {

@@ -12,6 +12,7 @@
 #include "contracts/NBKCreator.h"
 #include "nbkcreator/reader.h"
 #include "parser/facade/NBParser.h"
+#include "parser/loading/Loading.h"
 #include "platform/inet/internet.h"
 #include "platform/mshtml/host.h"
 #include "platform/win32/file.h"
@@ -27,9 +28,11 @@ constexpr std::string_view kUsage =
     "usage: nbclip convert PAGE... -o BOOK.nbk [--title T] [--author A] [--title-reading R]\n"
     "         [--author-reading R] [--book-id ID] [--design FILE] [--toc-title T] [--div ID]\n"
     "         [--start-comment M] [--end-comment M] [--except-start M] [--except-end M]\n"
-    "         [--append]\n"
+    "         [--append] [--from-address]\n"
     "  PAGE: a local path, or a file://, http:// or https:// address; several pages are added\n"
-    "  to the book one after the other\n";
+    "  to the book one after the other\n"
+    "  --from-address: the parser loads each PAGE itself (http:// or file:// only) instead of\n"
+    "  this host, and prints the charset code it detected\n";
 
 const unsigned short* W(const std::u16string& s) {
   return reinterpret_cast<const unsigned short*>(s.c_str());
@@ -68,6 +71,21 @@ bool Fetch(const std::u16string& url, std::string& body, std::string& contentTyp
     e->Delete();
     return false;
   }
+}
+
+// A page as the parser's loader takes it: addresses as given, a local path as its file://
+// address with "%20" for each blank.
+std::u16string AddressOf(const std::string& page) {
+  if (page.find("://") != std::string::npos) return U16(page);
+  std::u16string address = u"file://";
+  for (char16_t c : U16(fs::absolute(page).lexically_normal().string())) {
+    if (c == u' ') {
+      address += u"%20";
+    } else {
+      address += c;
+    }
+  }
+  return address;
 }
 
 // The first design in the designs folder of the installation.
@@ -130,10 +148,13 @@ int RunConvert(Args args) {
   std::map<std::string_view, std::string> values;
   std::vector<std::string> pages;
   bool append = false;
+  bool fromAddress = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view a = args[i];
     if (a == "--append") {
       append = true;
+    } else if (a == "--from-address") {
+      fromAddress = true;
     } else if (auto it = kValueOptions.find(a); it != kValueOptions.end()) {
       if (i + 1 >= args.size()) {
         std::cerr << "nbclip convert: " << a << " needs a value\n" << kUsage;
@@ -171,7 +192,7 @@ int RunConvert(Args args) {
   platform::mshtml::LoadOptions options;
   options.fetch = Fetch;
   std::vector<ComPtr<IHTMLDocument2>> docs;
-  for (const std::string& page : pages) {
+  for (const std::string& page : fromAddress ? std::vector<std::string>() : pages) {
     ComPtr<IHTMLDocument2> doc;
     HRESULT hr = platform::mshtml::LoadDocument(U16(page), options, &doc);
     if (FAILED(hr) || !doc) {
@@ -185,7 +206,9 @@ int RunConvert(Args args) {
 
   fs::path bookPath = fs::absolute(values["book"]);
   std::u16string title = value("title");
-  if (!values.contains("title")) {
+  if (!values.contains("title") && fromAddress) {
+    title = U16(bookPath.stem().string());
+  } else if (!values.contains("title")) {
     BStr docTitle;
     docs.front()->get_title(&docTitle);
     title = docTitle.Str();
@@ -222,6 +245,13 @@ int RunConvert(Args args) {
     // Pages added in one session share the images already fetched into the book.
     for (const auto& doc : docs) {
       if (int r = parser.AddPage(doc.Get(), 0, nullptr); r != 0) result = r;
+    }
+    for (const std::string& page : fromAddress ? pages : std::vector<std::string>()) {
+      std::u16string address = AddressOf(page);
+      int r = parser.AddPage(W(address), 0, nullptr);
+      if (r != 0) result = r;
+      std::cout << "charset code " << LastLoadedCharsetCode() << " result " << r << " " << page
+                << "\n";
     }
     parser.FinalizeBook();
   }

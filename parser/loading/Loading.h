@@ -11,8 +11,8 @@
 #include "platform/com/types.h"
 
 class CFile;
-class CStdioFile;
 class CHttpFile;
+class CStdioFile;
 struct IHTMLDocument2;
 
 // The character set of a downloaded page, as the converter keeps it in m_nCodePage.
@@ -49,14 +49,19 @@ std::size_t JisToShiftJis(char* out, const char* in);
 // loses its line feeds.
 std::u16string DecodePage(std::string_view bytes, CharsetCode code);
 
+// The charset code of the page this process loaded by address most recently, -1 before any.
+// For hosts that report it; the converter keeps its own code in m_nCodePage.
+int LastLoadedCharsetCode();
+
 // A page read into memory larger than this is refused. NUBRA_PAGE_MAX_BYTES overrides the
 // default of 32 MiB.
 std::size_t MaxPageBytes();
 
-// Copies source into cache in chunks of 8192 bytes; while codePage is 0, each chunk (taken as
-// system ANSI text) is searched by itself for a charset name, and the first name with a
-// non-zero code sets codePage. Returns 0; -1 when there is no source, when a read fails (after
-// the message box "Failed") or when the page is larger than MaxPageBytes().
+// Copies source into the cache file in chunks of 8192 bytes; while codePage is 0, each chunk
+// (taken as system ANSI text) is searched by itself for a charset name, and a name sets
+// codePage to its code. Returns 0; -1 when there is no source, when a read fails (after the
+// message box "Failed") or when the page is larger than MaxPageBytes() (after a message box
+// that says so).
 int CopyToCache(CFile& cache, CStdioFile* source, int& codePage);
 
 // A new document (design mode on, so nothing of the page runs) holding the cache file's text
@@ -64,5 +69,5 @@ int CopyToCache(CFile& cache, CStdioFile* source, int& codePage);
 IHTMLDocument2* CreateDocumentFromFile(CFile& cache, int codePage);
 
 // Reads the whole cache file, decodes it by codePage and writes it into doc with one writeln.
-// -1 for a NULL document, else 0.
+// -1 for no document, else 0.
 int WriteFileToDocument(CFile& cache, IHTMLDocument2* doc, int codePage);

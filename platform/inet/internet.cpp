@@ -196,6 +196,7 @@ class Transfer {
     return true;
   }
   long Status() const { return status_; }
+  std::size_t Buffered() const { return stopped_ ? 0 : Available(); }
   const std::string& EffectiveUrl() const { return effectiveUrl_; }
   CURLcode Result() const { return result_; }
 
@@ -316,11 +317,7 @@ CInternetException::CInternetException(DWORD error, DWORD_PTR context, std::stri
 
 CInternetException::~CInternetException() = default;
 
-void CInternetException::Delete() {
-  delete this;
-}
-
-BOOL CInternetException::GetErrorMessage(LPWSTR buffer, UINT maxChars, UINT* helpContext) const {
+BOOL CInternetException::GetErrorMessage(LPWSTR buffer, UINT maxChars, UINT* helpContext) {
   if (helpContext != nullptr) *helpContext = 0;
   if (buffer == nullptr || maxChars == 0) return FALSE;
   std::u16string text = platform::com::Utf8ToUtf16(message_);
@@ -337,11 +334,33 @@ CHttpFile::~CHttpFile() = default;
 
 UINT CHttpFile::Read(void* buffer, UINT count) {
   if (buffer == nullptr) return 0;
-  return transfer_->Read(buffer, count);
+  UINT n = transfer_->Read(buffer, count);
+  position_ += n;
+  return n;
 }
 
 void CHttpFile::Close() {
   transfer_->Stop();
+}
+
+DWORD CHttpFile::GetLength() const {
+  return static_cast<DWORD>(transfer_->Buffered());
+}
+
+DWORD CHttpFile::GetPosition() const {
+  return static_cast<DWORD>(position_);
+}
+
+void CHttpFile::Write(const void*, UINT) {
+  platform::inet::Throw(ERROR_INTERNET_INVALID_OPERATION, 0, "a downloaded file cannot be written");
+}
+
+LONG CHttpFile::Seek(LONG, UINT) {
+  platform::inet::Throw(ERROR_INTERNET_INVALID_OPERATION, 0, "a download cannot seek");
+}
+
+void CHttpFile::SetLength(DWORD) {
+  platform::inet::Throw(ERROR_INTERNET_INVALID_OPERATION, 0, "a downloaded file cannot be resized");
 }
 
 BOOL CHttpFile::QueryInfo(DWORD infoLevel, std::u16string& value, LPDWORD index) const {

@@ -25,6 +25,7 @@
 
 #include "platform/com/types.h"
 #include "platform/inet/url.h"
+#include "platform/win32/mfc/afx.h"
 
 // Access types.
 constexpr DWORD PRE_CONFIG_INTERNET_ACCESS = 0;
@@ -54,6 +55,7 @@ constexpr DWORD ERROR_INTERNET_INTERNAL_ERROR = 12004;
 constexpr DWORD ERROR_INTERNET_INVALID_URL = 12005;
 constexpr DWORD ERROR_INTERNET_UNRECOGNIZED_SCHEME = 12006;
 constexpr DWORD ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
+constexpr DWORD ERROR_INTERNET_INVALID_OPERATION = 12016;
 constexpr DWORD ERROR_INTERNET_INCORRECT_HANDLE_STATE = 12019;
 constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
 constexpr DWORD ERROR_INTERNET_CONNECTION_ABORTED = 12030;
@@ -63,18 +65,14 @@ constexpr DWORD ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
 constexpr DWORD ERROR_HTTP_REDIRECT_FAILED = 12156;
 constexpr DWORD ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
 
-class CInternetException {
+class CInternetException : public CException {
  public:
   CInternetException(DWORD error, DWORD_PTR context, std::string message);
-  virtual ~CInternetException();
-  CInternetException(const CInternetException&) = delete;
-  CInternetException& operator=(const CInternetException&) = delete;
+  ~CInternetException() override;
 
-  // Frees an exception that was thrown as a pointer.
-  void Delete();
   // The message as text for a person ("Connection refused: http://..."), UTF-16, truncated to
   // fit maxChars including the terminating zero. FALSE when no buffer is given.
-  BOOL GetErrorMessage(LPWSTR buffer, UINT maxChars, UINT* helpContext = nullptr) const;
+  BOOL GetErrorMessage(LPWSTR buffer, UINT maxChars, UINT* helpContext = nullptr) override;
   const std::string& Message() const { return message_; }
 
   DWORD m_dwError;
@@ -100,18 +98,26 @@ class Transfer;
 }  // namespace platform::inet
 
 // A file opened by OpenURL: the response of an http:// or https:// request, read from the
-// network as the caller reads.
-class CHttpFile {
+// network as the caller reads. It reads only: Write, Seek and SetLength throw, ReadString is
+// not available.
+class CHttpFile : public CStdioFile {
  public:
-  virtual ~CHttpFile();
-  CHttpFile(const CHttpFile&) = delete;
-  CHttpFile& operator=(const CHttpFile&) = delete;
+  ~CHttpFile() override;
 
   // Reads up to count bytes; blocks until that many have arrived or the body has ended.
   // Returns 0 at the end of the body. Throws CInternetException* when the transfer failed.
-  virtual UINT Read(void* buffer, UINT count);
+  UINT Read(void* buffer, UINT count) override;
   // Ends the transfer; later reads return 0. Safe to call twice.
-  virtual void Close();
+  void Close() override;
+  void Abort() override { Close(); }
+  // Bytes that can be read now without waiting, as the original reports.
+  DWORD GetLength() const override;
+  // Bytes handed out so far.
+  DWORD GetPosition() const override;
+  void Write(const void* buffer, UINT count) override;
+  LONG Seek(LONG offset, UINT from) override;
+  void SetLength(DWORD length) override;
+  void Flush() override {}
 
   // A response header of the final response (after redirects). FALSE when it is absent.
   BOOL QueryInfo(DWORD infoLevel, std::u16string& value, LPDWORD index = nullptr) const;
@@ -123,6 +129,7 @@ class CHttpFile {
   friend class CInternetSession;
   explicit CHttpFile(std::unique_ptr<platform::inet::Transfer> transfer);
   std::unique_ptr<platform::inet::Transfer> transfer_;
+  std::uint64_t position_ = 0;
 };
 
 class CInternetSession {

@@ -47,35 +47,43 @@ bool IsRawText(std::string_view n) {
 
 class Bounder {
  public:
-  explicit Bounder(std::string_view in) : in_(in) { out_.reserve(in.size()); }
+  explicit Bounder(std::string_view in) : in_(in) {}
 
-  std::string Run() {
+  // False when the markup needs no change (nearly every page); out_ is then left empty.
+  bool Run(std::string& out) {
     while (i_ < in_.size()) {
       std::size_t lt = in_.find('<', i_);
-      if (lt == std::string_view::npos) {
-        out_.append(in_.substr(i_));
-        break;
-      }
-      out_.append(in_.substr(i_, lt - i_));
+      if (lt == std::string_view::npos) break;
       i_ = lt;
       Markup();
     }
-    return std::move(out_);
+    if (!changed_) return false;
+    out_.append(in_.substr(copied_));
+    out = std::move(out_);
+    return true;
   }
 
  private:
+  // The output is the input with a few pieces replaced, written out only once one is.
+  void Replace(std::size_t from, std::size_t to, std::string_view with) {
+    if (!changed_) {
+      out_.reserve(in_.size() + 64);
+      changed_ = true;
+    }
+    out_.append(in_.substr(copied_, from - copied_));
+    out_.append(with);
+    copied_ = to;
+  }
+
   void CopyThrough(std::string_view end) {
     std::size_t e = in_.find(end, i_);
-    std::size_t stop = e == std::string_view::npos ? in_.size() : e + end.size();
-    out_.append(in_.substr(i_, stop - i_));
-    i_ = stop;
+    i_ = e == std::string_view::npos ? in_.size() : e + end.size();
   }
 
   void Markup() {
     std::string_view rest = in_.substr(i_);
     if (rest.substr(0, 4) == "<!--") {
       i_ += 4;
-      out_.append("<!--");
       CopyThrough("-->");
       return;
     }
@@ -86,7 +94,6 @@ class Bounder {
     bool end = rest.size() >= 2 && rest[1] == '/';
     std::size_t nameStart = end ? 2 : 1;
     if (rest.size() <= nameStart || !IsAlpha(rest[nameStart])) {
-      out_.push_back('<');
       ++i_;
       return;
     }
@@ -100,17 +107,14 @@ class Bounder {
     // Attributes, as the tokenizer splits them.
     std::size_t kept = 0;
     bool selfClosing = false;
-    std::string tag(in_.substr(tagStart, i_ - tagStart));
+    std::size_t dropFrom = 0, dropTo = 0;  // the attributes past the cap
     while (i_ < in_.size() && in_[i_] != '>') {
       std::size_t attrStart = i_;
       while (i_ < in_.size() && (IsSpace(in_[i_]) || in_[i_] == '/')) {
         selfClosing = in_[i_] == '/';
         ++i_;
       }
-      if (i_ >= in_.size() || in_[i_] == '>') {
-        tag.append(in_.substr(attrStart, i_ - attrStart));
-        break;
-      }
+      if (i_ >= in_.size() || in_[i_] == '>') break;
       selfClosing = false;
       // A name runs to white space, '/', '>' or '=' (a leading '=' belongs to the name).
       ++i_;
@@ -130,21 +134,19 @@ class Bounder {
           while (i_ < in_.size() && !IsSpace(in_[i_]) && in_[i_] != '>') ++i_;
         }
       }
-      if (end || ++kept <= kMaxAttributesPerTag) tag.append(in_.substr(attrStart, i_ - attrStart));
+      if (!end && ++kept > kMaxAttributesPerTag) {
+        if (dropTo == 0) dropFrom = attrStart;
+        dropTo = i_;
+      }
     }
-    if (i_ < in_.size()) {
-      tag.push_back('>');
-      ++i_;
-    }
+    if (i_ < in_.size()) ++i_;
     if (end) {
       EndTag(name);
-      out_.append(tag);
       return;
     }
-    StartTag(name, selfClosing);
-    out_.append(tag);
+    StartTag(name, selfClosing, tagStart);
+    if (dropTo > dropFrom) Replace(dropFrom, dropTo, {});
     if (name == "plaintext") {
-      out_.append(in_.substr(i_));
       i_ = in_.size();
     } else if (IsRawText(name)) {
       SkipRawText(name);
@@ -156,17 +158,14 @@ class Bounder {
     while (i_ < in_.size()) {
       std::size_t lt = in_.find("</", i_);
       if (lt == std::string_view::npos) {
-        out_.append(in_.substr(i_));
         i_ = in_.size();
         return;
       }
       bool match = lt + 2 + name.size() <= in_.size();
       for (std::size_t k = 0; match && k < name.size(); ++k)
         match = Lower(in_[lt + 2 + k]) == name[k];
-      out_.append(in_.substr(i_, lt - i_));
       i_ = lt;
       if (match) return;
-      out_.append("</");
       i_ += 2;
     }
   }
@@ -204,7 +203,7 @@ class Bounder {
     }
   }
 
-  void StartTag(const std::string& name, bool selfClosing) {
+  void StartTag(const std::string& name, bool selfClosing, std::size_t at) {
     bool foreign = !open_.empty() && open_.back().foreign;
     if (!foreign) {
       if (ClosesParagraph(name)) CloseNearest({"p"});
@@ -223,7 +222,7 @@ class Bounder {
     }
     // The cap leaves room for html and body, which the parser adds around everything.
     if (open_.size() + 2 >= kMaxNestingDepth) {
-      out_.append("</").append(open_.back().name).append(">");
+      Replace(at, at, "</" + open_.back().name + ">");
       PopTo(open_.size() - 1);
     }
     Push(name, foreign || name == "svg" || name == "math");
@@ -245,6 +244,8 @@ class Bounder {
   };
   std::string_view in_;
   std::size_t i_ = 0;
+  std::size_t copied_ = 0;
+  bool changed_ = false;
   std::string out_;
   std::vector<Open> open_;
   std::unordered_map<std::string, int> counts_;
@@ -252,8 +253,8 @@ class Bounder {
 
 }  // namespace
 
-std::string BoundMarkup(std::string_view html) {
-  return Bounder(html).Run();
+bool BoundMarkup(std::string_view html, std::string& bounded) {
+  return Bounder(html).Run(bounded);
 }
 
 }  // namespace platform::mshtml

@@ -16,7 +16,8 @@ constexpr std::size_t kMaxAttributesPerTag = 256;
 // stays bounded: drops the attributes of a tag past kMaxAttributesPerTag and, where a cheap
 // model of the open elements reaches the nesting cap, closes the innermost element before a
 // new one opens. The model only approximates tree construction; the tree builder enforces the
-// exact cap afterwards. Pages within the limits pass through unchanged.
-std::string BoundMarkup(std::string_view html);
+// exact cap afterwards. Returns false, leaving bounded alone, when the page is within the
+// limits and needs no change.
+bool BoundMarkup(std::string_view html, std::string& bounded);
 
 }  // namespace platform::mshtml

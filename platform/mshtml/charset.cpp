@@ -281,12 +281,25 @@ bool ConvertToUtf8(std::string_view bytes, const std::string& from, std::string&
 
 std::string DecodePage(std::string_view bytes, std::string_view transportCharset) {
   std::string out;
+  if (!DecodePage(bytes, transportCharset, out)) out.assign(bytes);
+  return out;
+}
+
+bool DecodePage(std::string_view bytes, std::string_view transportCharset, std::string& out) {
+  auto asIs = [&]() {
+    if (bytes.find('\0') == std::string_view::npos) return false;
+    out = SanitizeUtf8(bytes);
+    return true;
+  };
   // 1. Byte order mark.
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return SanitizeUtf8(bytes.substr(3));
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    out = SanitizeUtf8(bytes.substr(3));
+    return true;
+  }
   if (bytes.substr(0, 2) == "\xFF\xFE" && ConvertToUtf8(bytes.substr(2), "UTF-16LE", out))
-    return out;
+    return true;
   if (bytes.substr(0, 2) == "\xFE\xFF" && ConvertToUtf8(bytes.substr(2), "UTF-16BE", out))
-    return out;
+    return true;
   // 2. The transport's charset.
   std::string name = IconvNameForLabel(transportCharset);
   // 3. The meta prescan; a page cannot declare itself UTF-16 from inside an ASCII prescan.
@@ -294,11 +307,13 @@ std::string DecodePage(std::string_view bytes, std::string_view transportCharset
     name = IconvNameForLabel(PrescanMetaCharset(bytes));
     if (name == "UTF-16LE" || name == "UTF-16BE") name = "UTF-8";
   }
-  if (!name.empty() && ConvertToUtf8(bytes, name, out)) return out;
+  if (name == "UTF-8" && IsValidUtf8(bytes)) return asIs();
+  if (!name.empty() && ConvertToUtf8(bytes, name, out)) return true;
   // 4. UTF-8 when the bytes are valid UTF-8, else the ANSI code page.
-  if (IsValidUtf8(bytes)) return SanitizeUtf8(bytes);
-  if (ConvertToUtf8(bytes, AnsiCodePageName(), out)) return out;
-  return SanitizeUtf8(bytes);
+  if (IsValidUtf8(bytes)) return asIs();
+  if (ConvertToUtf8(bytes, AnsiCodePageName(), out)) return true;
+  out = SanitizeUtf8(bytes);
+  return true;
 }
 
 std::string DecodeStyleSheet(std::string_view bytes, std::string_view fallbackIconvName) {

@@ -28,6 +28,9 @@ bool ConvertToUtf8(std::string_view bytes, const std::string& from, std::string&
 
 // The whole detection and decoding, as for a page. transportCharset may be empty.
 std::string DecodePage(std::string_view bytes, std::string_view transportCharset);
+// The same, sparing the copy of a page that is valid UTF-8 already: returns false, leaving
+// out alone, when bytes can be used as they are.
+bool DecodePage(std::string_view bytes, std::string_view transportCharset, std::string& out);
 
 // A style sheet's bytes: byte order mark, then UTF-8 when valid, else the page's encoding.
 std::string DecodeStyleSheet(std::string_view bytes, std::string_view fallbackIconvName);

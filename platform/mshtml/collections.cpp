@@ -54,7 +54,7 @@ class ElementCollection final : public IHTMLElementCollection, LiveObject {
     if (index.vt != VT_EMPTY && !VariantPosition(index, &wanted)) return E_INVALIDARG;
     for (Node* n : nodes_) {
       const std::string* nm = n->IsComment() ? nullptr : tree_->AttributeOf(*n, "name");
-      if (n->id == key || (nm && *nm == key)) {
+      if (n->Id() == key || (nm && *nm == key)) {
         if (wanted-- == 0)
           return ElementFor(tree_, n, IID_IDispatch, reinterpret_cast<void**>(pdisp));
       }

@@ -217,14 +217,14 @@ void Document::LoadPageSheets(Tree& tree, const Fetcher* fetch, int& budget) {
   tree.InvalidateStyles();
 }
 
-void Document::LoadFromHost(std::string url, std::string utf8, std::string iconvName,
+void Document::LoadFromHost(std::string url, std::string_view utf8, std::string iconvName,
                             const LoadContext& context) {
   url_ = std::move(url);
-  source_ = std::move(utf8);
   iconvName_ = std::move(iconvName);
   hostLoaded_ = true;
   options_ = context.options;
-  tree_ = Tree::Parse(source_, url_);
+  // The markup is not kept: only written documents re-parse.
+  tree_ = Tree::Parse(utf8, url_);
   dirty_ = false;
   Fetcher fetch = ActiveFetcher();
   LoadPageSheets(*tree_, &fetch, *context.budget);
@@ -260,7 +260,10 @@ void Document::LoadFrames(const LoadContext& context) {
       inner.depth = context.depth + 1;
       std::string charset = CharsetFromContentType(type);
       std::string name = IconvNameForLabel(charset);
-      child->LoadFromHost(url, DecodePage(body, charset), name, inner);
+      std::string decoded;
+      bool converted = DecodePage(body, charset, decoded);
+      child->LoadFromHost(url, converted ? std::string_view(decoded) : std::string_view(body), name,
+                          inner);
     } else {
       child->hostLoaded_ = true;
       child->options_ = context.options;

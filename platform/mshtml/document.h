@@ -25,7 +25,7 @@ class Document final : public IHTMLDocument2, LiveObject {
 
   // Makes this a host-loaded document of decoded (UTF-8) markup: parses it, loads its linked
   // and imported style sheets and its frames through the context's fetcher.
-  void LoadFromHost(std::string url, std::string utf8, std::string iconvName,
+  void LoadFromHost(std::string url, std::string_view utf8, std::string iconvName,
                     const LoadContext& context);
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;

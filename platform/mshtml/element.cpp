@@ -148,7 +148,7 @@ class ElementObject final : public IHTMLElement,
   HRESULT get_id(BSTR* p) override {
     if (!p) return E_POINTER;
     *p = nullptr;
-    return node_->id.empty() ? S_OK : PutBstr(p, node_->id);
+    return node_->Id().empty() ? S_OK : PutBstr(p, node_->Id());
   }
   HRESULT get_innerText(BSTR* p) override {
     if (!p) return E_POINTER;

@@ -150,7 +150,10 @@ HRESULT CreateDocument(std::string_view bytes, std::u16string_view url,
     LoadContext context;
     context.options = options;
     context.budget = &budget;
-    d->LoadFromHost(com::Utf16ToUtf8(url), DecodePage(bytes, charset), iconvName, context);
+    std::string decoded;
+    bool converted = DecodePage(bytes, charset, decoded);
+    d->LoadFromHost(com::Utf16ToUtf8(url), converted ? std::string_view(decoded) : bytes, iconvName,
+                    context);
     *doc = owner.Detach();
     return S_OK;
   } catch (const std::bad_alloc&) {

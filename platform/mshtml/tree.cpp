@@ -2,6 +2,7 @@
 
 #include <gumbo.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/com/com.h"
@@ -58,6 +59,87 @@ void AppendCollapsed(std::string_view raw, Space mode, std::string& out) {
   if (inRun) out.push_back(mode == Space::PreserveBreaks && runHasBreak ? '\n' : ' ');
 }
 
+// The parser's memory: carved from large blocks and given back all at once, which costs a
+// fraction of freeing its many small pieces one by one. Pieces the parser frees while it
+// works go on a free list of their size class and are carved again, so the blocks stay
+// close to what the parse tree needs.
+class ParserArena {
+ public:
+  ParserArena() = default;
+  ParserArena(const ParserArena&) = delete;
+  ParserArena& operator=(const ParserArena&) = delete;
+  ~ParserArena() {
+    for (char* b : blocks_) std::free(b);
+    for (char* b : large_) std::free(b);
+  }
+
+  static void* Allocate(void* self, std::size_t size) {
+    return static_cast<ParserArena*>(self)->Take(size);
+  }
+  static void Free(void* self, void* p) { static_cast<ParserArena*>(self)->Give(p); }
+
+ private:
+  static constexpr std::size_t kBlock = std::size_t{1} << 20;
+  static constexpr std::size_t kHeader = 16;  // the class; keeps pieces 16-byte aligned
+  // Classes: 16-byte steps up to 512 bytes, then powers of two up to kBlock / 4.
+  static constexpr std::size_t kSmallClasses = 32;
+  static constexpr std::size_t kClasses = kSmallClasses + 10;
+  static constexpr std::size_t kLarge = kClasses;  // a piece with a block of its own
+
+  static std::size_t ClassOf(std::size_t size) {
+    if (size <= 512) return size == 0 ? 0 : (size - 1) / 16;
+    std::size_t c = kSmallClasses;
+    for (std::size_t cap = 1024; cap < size; cap <<= 1) ++c;
+    return c;
+  }
+  static std::size_t ClassSize(std::size_t c) {
+    return c < kSmallClasses ? (c + 1) * 16 : std::size_t{1024} << (c - kSmallClasses);
+  }
+
+  void* Take(std::size_t size) {
+    std::size_t c = ClassOf(size);
+    if (c >= kClasses) {
+      char* b = static_cast<char*>(std::malloc(kHeader + size));
+      if (!b) return nullptr;
+      large_.push_back(b);
+      std::memcpy(b, &kLarge, sizeof kLarge);
+      return b + kHeader;
+    }
+    if (void* p = free_[c]) {
+      std::memcpy(&free_[c], p, sizeof(void*));
+      return p;
+    }
+    std::size_t need = kHeader + ClassSize(c);
+    if (static_cast<std::size_t>(end_ - top_) < need) {
+      char* b = static_cast<char*>(std::malloc(kBlock));
+      if (!b) return nullptr;
+      blocks_.push_back(b);
+      top_ = b;
+      end_ = b + kBlock;
+    }
+    char* piece = top_;
+    top_ += need;
+    std::memcpy(piece, &c, sizeof c);
+    return piece + kHeader;
+  }
+
+  void Give(void* p) {
+    if (!p) return;
+    char* piece = static_cast<char*>(p) - kHeader;
+    std::size_t c;
+    std::memcpy(&c, piece, sizeof c);
+    if (c == kLarge) return;  // freed with the arena
+    std::memcpy(p, &free_[c], sizeof(void*));
+    free_[c] = p;
+  }
+
+  std::vector<char*> blocks_;
+  std::vector<char*> large_;
+  char* top_ = nullptr;
+  char* end_ = nullptr;
+  void* free_[kClasses] = {};
+};
+
 }  // namespace
 
 std::string UpperCase(std::string_view s) {
@@ -82,6 +164,12 @@ bool Node::HasClass(std::string_view cls) const {
   return false;
 }
 
+std::string_view Node::Id() const {
+  if (kind != NodeKind::Element) return {};
+  const std::string* v = tree->AttributeOf(*this, "id");
+  return v ? std::string_view(*v) : std::string_view();
+}
+
 const std::string* Node::Attribute(std::string_view attr) const {
   return tree->AttributeOf(*this, attr);
 }
@@ -98,9 +186,12 @@ const std::string* Tree::AttributeOf(const Node& n, std::string_view name) const
 std::shared_ptr<Tree> Tree::Parse(std::string_view html, std::string url) {
   std::shared_ptr<Tree> tree(new Tree());
   tree->url_ = std::move(url);
-  std::string bounded = BoundMarkup(html);
+  std::string rewritten;
+  std::string_view bounded = BoundMarkup(html, rewritten) ? std::string_view(rewritten) : html;
+  ParserArena arena;
   GumboOptions options = kGumboDefaultOptions;
   options.max_errors = 0;
+  (void)arena;
   GumboOutput* output = gumbo_parse_with_options(&options, bounded.data(), bounded.size());
   tree->Build(output);
   gumbo_destroy_output(&options, output);
@@ -112,6 +203,7 @@ void Tree::Build(const void* gumboOutput) {
   const auto* output = static_cast<const GumboOutput*>(gumboOutput);
   std::vector<Node*> open;              // the open elements of our tree, at most the cap
   std::vector<Node*> lastElementChild;  // per level of `open`
+  std::vector<Node*> lastChild;         // per level of `open`
   std::uint32_t pendingStart = 0;       // the text gathered for open.back() starts here
 
   auto takePending = [&]() {
@@ -123,6 +215,7 @@ void Tree::Build(const void* gumboOutput) {
     open.back()->textEnd = takePending();
     open.pop_back();
     lastElementChild.pop_back();
+    lastChild.pop_back();
   };
   auto append = [&](NodeKind kind) -> Node* {
     Node& n = nodes_.emplace_back();
@@ -132,15 +225,16 @@ void Tree::Build(const void* gumboOutput) {
     if (!open.empty()) {
       Node* p = open.back();
       n.parent = p;
-      n.prev = p->lastChild;
-      if (p->lastChild) {
-        p->lastChild->next = &n;
+      Node*& previous = lastChild.back();
+      if (previous) {
+        previous->next = &n;
       } else {
         p->firstChild = &n;
       }
-      p->lastChild = &n;
+      previous = &n;
       n.textBefore = takePending();
       if (kind == NodeKind::Element) {
+        n.elementIndex = ++p->elementChildren;
         Node*& last = lastElementChild.back();
         n.prevElement = last;
         if (last) last->nextElement = &n;
@@ -168,11 +262,14 @@ void Tree::Build(const void* gumboOutput) {
     n->attrBegin = static_cast<std::uint32_t>(attrs_.size());
     for (unsigned i = 0; i < e.attributes.length; ++i) {
       const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
-      attrs_.push_back({a->name, a->value});
+      auto name = attributeNames_.emplace(a->name).first;
+      attrs_.push_back({*name, a->value});
     }
     n->attrCount = static_cast<std::uint32_t>(attrs_.size()) - n->attrBegin;
+    if (!n->parent) n->elementIndex = 1;
     open.push_back(n);
     lastElementChild.push_back(nullptr);
+    lastChild.push_back(nullptr);
     return n;
   };
 
@@ -222,9 +319,7 @@ void Tree::Build(const void* gumboOutput) {
     }
   }
   while (!open.empty()) close();
-  for (Node& n : nodes_) {
-    if (const std::string* id = AttributeOf(n, "id")) n.id = *id;
-  }
+  text_.shrink_to_fit();
   styles_.resize(nodes_.size());
 }
 
@@ -356,6 +451,7 @@ std::u16string Tree::AdjacentText(const Node& n, Where where) {
 
 std::u16string Tree::InnerText(const Node& n) {
   if (n.IsComment() || IsHiddenText(n)) return {};
+  if (auto it = innerTexts_.find(&n); it != innerTexts_.end()) return it->second;
   std::u16string out;
   bool wantBreak = false;
   auto emit = [&](std::u16string s) {
@@ -398,12 +494,46 @@ std::u16string Tree::InnerText(const Node& n) {
     stack.push_back({c, c->firstChild});
   }
   std::size_t start = out.find_first_not_of(u" \r\n");
-  if (start == std::u16string::npos) return {};
   std::size_t end = out.find_last_not_of(u" \r\n");
-  return out.substr(start, end - start + 1);
+  std::u16string text =
+      start == std::u16string::npos ? std::u16string() : out.substr(start, end - start + 1);
+  // Small texts are cheap to make again; large ones are kept while they fit the budget.
+  if (text.size() > 256 && innerTextChars_ + text.size() <= 2 * text_.size() + 4096) {
+    innerTextChars_ += text.size();
+    innerTexts_.emplace(&n, text);
+  }
+  return text;
 }
 
 // ---------------------------------------------------------------------------------------------
+void Tree::InvalidateStyles() {
+  ++generation_;
+  innerTexts_.clear();
+  innerTextChars_ = 0;
+  records_.clear();
+  recordIndex_.clear();
+}
+
+std::uint32_t Tree::Intern(css::ComputedStyle style) {
+  std::size_t h = std::hash<const void*>()(style.custom.get());
+  auto mix = [&h](std::size_t v) { h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
+  for (const std::string& v : style.values) mix(std::hash<std::string>()(v));
+  for (std::uint64_t w : style.ancestorFilter) mix(static_cast<std::size_t>(w));
+  mix(style.ancestorFilterValid ? 1 : 0);
+  auto [first, last] = recordIndex_.equal_range(h);
+  for (auto it = first; it != last; ++it) {
+    const css::ComputedStyle& r = records_[it->second];
+    if (r.values == style.values && r.custom == style.custom &&
+        r.ancestorFilter == style.ancestorFilter &&
+        r.ancestorFilterValid == style.ancestorFilterValid)
+      return it->second;
+  }
+  records_.push_back(std::move(style));
+  auto index = static_cast<std::uint32_t>(records_.size() - 1);
+  recordIndex_.emplace(h, index);
+  return index;
+}
+
 const css::ComputedStyle& Tree::StyleOf(const Node& n) {
   if (styles_.size() < nodes_.size()) styles_.resize(nodes_.size());
   auto valid = [&](const Node* x) { return styles_[x->order].generation == generation_; };
@@ -413,22 +543,18 @@ const css::ComputedStyle& Tree::StyleOf(const Node& n) {
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
       const Node* x = *it;
       const css::ComputedStyle* parentStyle =
-          x->parent ? styles_[x->parent->order].style.get() : nullptr;
+          x->parent ? &records_[styles_[x->parent->order].record] : nullptr;
       std::string_view styleAttribute;
       if (!x->IsComment()) {
         if (const std::string* s = AttributeOf(*x, "style")) styleAttribute = *s;
       }
+      std::uint32_t record = Intern(cascade_.Compute(*x, parentStyle, styleAttribute));
       auto& slot = styles_[x->order];
-      css::ComputedStyle computed = cascade_.Compute(*x, parentStyle, styleAttribute);
-      if (slot.style) {
-        *slot.style = std::move(computed);
-      } else {
-        slot.style = std::make_unique<css::ComputedStyle>(std::move(computed));
-      }
+      slot.record = record;
       slot.generation = generation_;
     }
   }
-  return *styles_[n.order].style;
+  return records_[styles_[n.order].record];
 }
 
 }  // namespace platform::mshtml

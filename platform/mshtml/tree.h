@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/mshtml/css/cascade.h"
@@ -22,7 +24,7 @@ class ElementObject;
 enum class NodeKind : std::uint8_t { Element, Comment };
 
 struct Attribute {
-  std::string name;  // lower case
+  std::string_view name;  // lower case, kept once per tree
   std::string value;
 };
 
@@ -36,12 +38,14 @@ class Node final : public css::ElementView {
  public:
   // css::ElementView
   std::string_view LocalName() const override { return name; }
-  std::string_view Id() const override { return id; }
+  std::string_view Id() const override;
   bool HasClass(std::string_view cls) const override;
   const std::string* Attribute(std::string_view attr) const override;
   const ElementView* Parent() const override { return parent; }
   const ElementView* PreviousElement() const override { return prevElement; }
   const ElementView* NextElement() const override { return nextElement; }
+  std::size_t ElementIndex() const override { return elementIndex; }
+  std::size_t SiblingCount() const override { return parent ? parent->elementChildren : 1; }
 
   bool IsComment() const { return kind == NodeKind::Comment; }
   bool Is(std::string_view localName) const {
@@ -51,16 +55,15 @@ class Node final : public css::ElementView {
   Tree* tree = nullptr;
   Node* parent = nullptr;
   Node* firstChild = nullptr;
-  Node* lastChild = nullptr;
-  Node* prev = nullptr;
   Node* next = nullptr;
   Node* prevElement = nullptr;  // element siblings only: comments are no elements to CSS
   Node* nextElement = nullptr;
   std::string_view name;  // lower-case local name; "!" for a comment
-  std::string_view id;
   std::uint32_t attrBegin = 0;
   std::uint32_t attrCount = 0;
-  std::uint32_t order = 0;  // position in document order
+  std::uint32_t order = 0;            // position in document order
+  std::uint32_t elementIndex = 0;     // among the parent's element children, from 1
+  std::uint32_t elementChildren = 0;  // element children (comments not counted)
   NodeKind kind = NodeKind::Element;
   TextSpan textBefore;  // the text between the previous sibling (or the parent's start) and this
   TextSpan textEnd;     // elements: the text before the end; comments: the comment's inside
@@ -111,7 +114,7 @@ class Tree {
   css::Cascade& Cascade() { return cascade_; }
   std::vector<SheetEntry>& Sheets() { return sheets_; }
   // Drops every computed style, after the cascade changed.
-  void InvalidateStyles() { ++generation_; }
+  void InvalidateStyles();
   const css::ComputedStyle& StyleOf(const Node& n);
 
  private:
@@ -124,18 +127,28 @@ class Tree {
   std::string baseUrl_;
   std::deque<Node> nodes_;
   std::deque<std::string> names_;  // local names the parser does not know
+  std::unordered_set<std::string> attributeNames_;
   std::vector<Attribute> attrs_;
   std::string text_;
   Node* root_ = nullptr;
 
   css::Cascade cascade_;
   std::vector<SheetEntry> sheets_;
-  struct CachedStyle {
-    std::uint64_t generation = 0;
-    std::unique_ptr<css::ComputedStyle> style;
+  // Computed styles, kept once per distinct style: siblings and cousins mostly share one, so
+  // a page costs a few hundred records instead of one per element.
+  std::uint32_t Intern(css::ComputedStyle style);
+  struct StyleSlot {
+    std::uint32_t generation = 0;
+    std::uint32_t record = 0;
   };
-  std::vector<CachedStyle> styles_;
-  std::uint64_t generation_ = 1;
+  std::vector<StyleSlot> styles_;
+  std::deque<css::ComputedStyle> records_;
+  std::unordered_multimap<std::size_t, std::uint32_t> recordIndex_;
+  std::uint32_t generation_ = 1;
+  // Inner text already computed, so asking a large block again and again (once per image in
+  // it) stays linear; bounded by the page's size.
+  std::unordered_map<const Node*, std::u16string> innerTexts_;
+  std::size_t innerTextChars_ = 0;
 };
 
 // ASCII upper case, as tag names are reported.

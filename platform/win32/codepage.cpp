@@ -185,15 +185,18 @@ bool RunIconv(iconv_t cd, const char* in, size_t n, std::string& out, OnBad onBa
       out.resize(out.size() * 2);
       continue;
     }
-    // EILSEQ (invalid) or EINVAL (cut short at the end): replace and skip.
-    out.resize(used);
-    size_t skip = onBad(inp, inleft, out);
+    // EILSEQ (invalid) or EINVAL (cut short at the end): replace and skip, writing in place
+    // so that many bad bytes cost no more than many good ones.
+    std::string replacement;
+    size_t skip = onBad(inp, inleft, replacement);
     if (skip == 0) return false;
     skip = std::min(skip, inleft);
     inp += skip;
     inleft -= skip;
-    used = out.size();
-    out.resize(used + inleft * 2 + 16);
+    if (out.size() - used < replacement.size() + 16)
+      out.resize(out.size() * 2 + replacement.size() + 16);
+    std::memcpy(out.data() + used, replacement.data(), replacement.size());
+    used += replacement.size();
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
   // Flush a stateful encoding (ISO-2022-JP) back to its initial shift state.

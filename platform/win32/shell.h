@@ -23,9 +23,14 @@ constexpr DWORD SHGFP_TYPE_DEFAULT = 1;
 HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path);
 BOOL SHGetSpecialFolderPathW(HWND owner, LPWSTR path, int folder, BOOL create);
 
-constexpr INT SW_HIDE = 0;
-constexpr INT SW_SHOWNORMAL = 1;
-constexpr INT SW_SHOW = 5;
+// The show commands belong to the window system; they are declared here only without it.
+#if __has_include("platform/win32/ui/defs.h")
+#include "platform/win32/ui/defs.h"
+#else
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOW = 5;
+#endif
 
 constexpr INT SE_ERR_FNF = 2;
 constexpr INT SE_ERR_PNF = 3;

@@ -8,6 +8,7 @@
 #include "platform/win32/codepage.h"
 #include "platform/win32/crt.h"
 #include "platform/win32/file.h"
+#include "platform/win32/format.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/mfc/afx.h"
 #include "platform/win32/path.h"

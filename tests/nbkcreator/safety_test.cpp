@@ -189,6 +189,14 @@ TEST_F(SafetyTest, TwoProcessesAppendingBothGetTheirPagesIn) {
   EXPECT_EQ(titles.size(), 41u) << "every page once";
 }
 
+TEST_F(SafetyTest, BookInAMissingFolderFailsToOpenAndMakesNothing) {
+  CNBKBook book;
+  book.SetNBKFileName(WPath("no/such/folder/book.nbk"));
+  EXPECT_EQ(book.Open(nullptr, NBK_OPEN_NEW), NBK_ERR_IO);
+  EXPECT_EQ(book.OutputAll(), NBK_ERR_BAD_CALL);
+  EXPECT_TRUE(ListDir(m_dir).empty());
+}
+
 TEST_F(SafetyTest, SecondWriterWaitsForTheLockAndGivesUpAfterTheTimeout) {
   CNBKBook first;
   first.SetNBKFileName(WPath("book.nbk"));

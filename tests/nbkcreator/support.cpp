@@ -21,8 +21,9 @@ namespace {
 class ScratchEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    char templ[] = "/tmp/nbktest-XXXXXX";
-    root = mkdtemp(templ);
+    const char* tmp = std::getenv("TMPDIR");
+    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/nbktest-XXXXXX";
+    root = mkdtemp(templ.data());
     for (const char* var :
          {"XDG_DATA_HOME", "XDG_DOCUMENTS_DIR", "NUBRA_COMMON_DIR", "NUBRA_REGISTRY_DIR"}) {
       std::string dir = root + "/" + var;

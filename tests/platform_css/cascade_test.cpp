@@ -226,6 +226,9 @@ TEST(Cascade, UserAgentSheetAndHints) {
       {"legacy colour without hash", "", "<font color=ff8000 id=t>", kColor, "#ff8000"},
       {"legacy colour rules", "", "<font color=chucknorris id=t>", kColor, "#c00000"},
       {"body text", "", "<body text=green><p id=t>", kColor, "green"},
+      {"body link", "", "<body link=#800000 text=green><p><a href=x id=t>", kColor, "#800000"},
+      {"body link loses to author rule", "a{color:blue}", "<body link=red><a href=x id=t>", kColor,
+       "blue"},
       {"bgcolor", "", "<table bgcolor=#ccc><tr><td id=t bgcolor=yellow>", Property::BackgroundColor,
        "yellow"},
       {"div align", "", "<div align=right id=t>", Property::TextAlign, "right"},
@@ -321,6 +324,29 @@ TEST(Cascade, SheetInsertedAtIndexTakesItsPlace) {
   EXPECT_EQ(css_test::StyleOf(cascade, *root).Get(kColor), "red");
   cascade.AddSheet(StyleSheet::Parse("p{color:green}"));
   EXPECT_EQ(css_test::StyleOf(cascade, *root).Get(kColor), "green");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Cascade, CustomPropertyWinnersByName) {
+  // Many names on one element, some declared twice: the later or more important one wins.
+  std::string css = "* {";
+  for (int i = 0; i < 3000; ++i)
+    css += "--v" + std::to_string(i) + ": " + std::to_string(i) + "px;";
+  css +=
+      "--v7: 70px; --v9: 90px !important; --v9: 99px} p{--v5: 55px} "
+      "p{margin-top: var(--v7); margin-bottom: var(--v9)} #t{font-size: var(--v5)}";
+  Cascade cascade;
+  cascade.AddSheet(StyleSheet::Parse(css));
+  auto root = css_test::ParseTree("<html><body><p id=t>");
+  auto style = css_test::StyleOf(cascade, *css_test::FindById(*root, "t"));
+  EXPECT_EQ(style.Get(Property::MarginTop), "70px");
+  EXPECT_EQ(style.Get(Property::MarginBottom), "90px");
+  EXPECT_EQ(style.Get(Property::FontSize), "55px");
+  ASSERT_NE(style.custom, nullptr);
+  EXPECT_EQ(style.custom->size(), 3000u);
 }
 
 }  // namespace

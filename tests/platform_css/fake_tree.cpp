@@ -1,5 +1,6 @@
 #include "tests/platform_css/fake_tree.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace css_test {
@@ -7,6 +8,16 @@ namespace css_test {
 using platform::mshtml::css::Cascade;
 using platform::mshtml::css::ComputedStyle;
 using platform::mshtml::css::ElementView;
+
+FakeElement::~FakeElement() {
+  std::vector<std::unique_ptr<FakeElement>> pending = std::move(children);
+  while (!pending.empty()) {
+    std::unique_ptr<FakeElement> e = std::move(pending.back());
+    pending.pop_back();
+    for (auto& c : e->children) pending.push_back(std::move(c));
+    e->children.clear();
+  }
+}
 
 std::string_view FakeElement::Id() const {
   auto it = attributes.find("id");
@@ -88,7 +99,7 @@ std::unique_ptr<FakeElement> ParseTree(std::string_view m) {
       root->tag = tag;
       e = root.get();
     } else {
-      e = current->Append(tag);
+      e = (current ? current : root.get())->Append(tag);
     }
     bool selfClosing = false;
     for (;;) {
@@ -109,7 +120,7 @@ std::unique_ptr<FakeElement> ParseTree(std::string_view m) {
         ++i;
         if (i < m.size() && (m[i] == '"' || m[i] == '\'')) {
           char q = m[i++];
-          std::size_t end = m.find(q, i);
+          std::size_t end = std::min(m.find(q, i), m.size());
           value = std::string(m.substr(i, end - i));
           i = end + 1;
         } else {

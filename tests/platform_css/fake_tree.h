@@ -20,6 +20,11 @@ class FakeElement : public platform::mshtml::css::ElementView {
   std::size_t index = 0;  // from 1
   bool reportIndex = true;
 
+  FakeElement() = default;
+  FakeElement(const FakeElement&) = delete;
+  FakeElement& operator=(const FakeElement&) = delete;
+  ~FakeElement() override;  // iterative: test trees are deeper than the stack
+
   std::string_view LocalName() const override { return tag; }
   std::string_view Id() const override;
   bool HasClass(std::string_view name) const override;

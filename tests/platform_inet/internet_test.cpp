@@ -180,6 +180,35 @@ TEST_F(InternetTest, ExceptionCarriesAReadableMessage) {
   }
 }
 
+// The system's code holds downloads as CStdioFile* and catches CException*.
+TEST_F(InternetTest, FileAndExceptionFitTheClassLibrary) {
+  server_.Serve("/a", {.body = "abc"});
+  FilePtr f = Open(session_, server_.Url("/a"));
+  CStdioFile* file = f.get();
+  char buf[8];
+  EXPECT_EQ(file->Read(buf, sizeof buf), 3u);
+  EXPECT_EQ(file->GetPosition(), 3u);
+  for (auto op : {+[](CStdioFile* x) { x->Write("x", 1); },
+                  +[](CStdioFile* x) { x->Seek(0, CFile::begin); }}) {
+    try {
+      op(file);
+      ADD_FAILURE() << "no exception";
+    } catch (CException* e) {
+      EXPECT_NE(dynamic_cast<CInternetException*>(e), nullptr);
+      e->Delete();
+    }
+  }
+  std::string refused = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/";
+  try {
+    Open(session_, refused);
+    ADD_FAILURE() << "no exception";
+  } catch (CException* e) {
+    char16_t text[256];
+    EXPECT_TRUE(e->GetErrorMessage(text, 256));
+    e->Delete();
+  }
+}
+
 TEST_F(InternetTest, ClosedSessionRefusesToOpen) {
   server_.Serve("/a", {.body = "a"});
   session_.Close();

@@ -72,10 +72,23 @@ TEST(Limits, HostilePagesStayBounded) {
   std::string distinctFormatting;
   for (int i = 0; i < 5000; ++i) distinctFormatting += "<b id=b" + std::to_string(i) + ">";
   distinctFormatting += Repeat("<p>x</p>", 200);
+  std::string manyRules = "<style>";
+  for (int i = 0; i < 50000; ++i) manyRules += ".c" + std::to_string(i) + " p{color:red}";
+  manyRules += "</style>" + Repeat("<div class=c7>", 300) + "<p>x</p>";
+  std::string longChain = "<style>" + Repeat("div ", 400) + "p{color:red} " +
+                          Repeat("div > ", 300) + "span{color:blue}</style>" +
+                          Repeat("<div>", 2000) + "<p>x</p><span>y</span>";
+  std::string varCycles = "<style>:root{";
+  for (int i = 0; i < 2000; ++i)
+    varCycles += "--v" + std::to_string(i) + ":var(--v" + std::to_string((i + 1) % 2000) + ");";
+  varCycles += "} p{color:var(--v0)}</style>" + Repeat("<p>x</p>", 1000);
   struct Case {
     const char* name;
     std::string html;
   } cases[] = {
+      {"50,000 rules", manyRules},
+      {"long descendant chains against a deep tree", longChain},
+      {"var() cycles", varCycles},
       {"200,000 nested divs", Repeat("<div>", 200000) + "x"},
       {"200,000 nested spans", Repeat("<span>", 200000) + "x"},
       {"200,000 nested mixed", Repeat("<div><span><table><tr><td>", 40000)},
@@ -125,6 +138,23 @@ TEST(Limits, AttributesPastTheCapAreDropped) {
     BStr name(c.name);
     ASSERT_EQ(S_OK, p->getAttribute(name.Get(), 0, &v));
     EXPECT_EQ(c.vt, v.vt) << U8(std::u16string(c.name));
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Limits, InnerTextOfALargeBlockAskedOncePerImage) {
+  // The image placement asks each image's enclosing block for its text.
+  auto doc = Written(Repeat("<img src=a.png> some words of text here ", 3000));
+  auto body = Body(doc.Get());
+  BStr first;
+  ASSERT_EQ(S_OK, body->get_innerText(&first));
+  for (int i = 0; i < 3000; ++i) {
+    BStr text;
+    ASSERT_EQ(S_OK, body->get_innerText(&text));
+    ASSERT_EQ(first.Length(), text.Length());
   }
 }
 

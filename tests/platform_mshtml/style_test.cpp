@@ -1,1 +1,157 @@
-// placeholder, filled in with the cascade
+// currentStyle through the model: the page's sheets, style attributes, hints, the element
+// relations the selectors see, and sheets that arrive later.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "tests/platform_mshtml/test_util.h"
+
+using namespace mshtml_test;
+
+namespace {
+
+std::string StyleOf(IHTMLElement* e, const std::string& prop) {
+  ComPtr<IHTMLElement2> e2;
+  if (FAILED(Query(ComPtr<IHTMLElement>(e), IID_IHTMLElement2, e2))) return "<no element2>";
+  ComPtr<IHTMLCurrentStyle> s;
+  if (FAILED(e2->get_currentStyle(&s)) || !s) return "<no style>";
+  ScopedVariant v;
+  BStr b;
+  HRESULT hr = E_FAIL;
+  if (prop == "fontSize") hr = s->get_fontSize(&v);
+  if (prop == "lineHeight") hr = s->get_lineHeight(&v);
+  if (prop == "color") hr = s->get_color(&v);
+  if (prop == "backgroundColor") hr = s->get_backgroundColor(&v);
+  if (prop == "fontWeight") hr = s->get_fontWeight(&v);
+  if (prop == "marginTop") hr = s->get_marginTop(&v);
+  if (prop == "marginBottom") hr = s->get_marginBottom(&v);
+  if (prop == "textAlign") hr = s->get_textAlign(&b);
+  if (prop == "borderStyle") hr = s->get_borderStyle(&b);
+  if (prop == "pageBreakAfter") hr = s->get_pageBreakAfter(&b);
+  if (prop == "display") hr = s->get_display(&b);
+  if (FAILED(hr)) return "<failed>";
+  if (v.vt == VT_BSTR) return U8(std::u16string(v.bstrVal, SysStringLen(v.bstrVal)));
+  if (v.vt != VT_EMPTY) return "<not a string>";
+  return U8(b);
+}
+
+TEST(CurrentStyle, CascadeThroughTheModel) {
+  struct Case {
+    const char* html;
+    const char* tag;
+    int nth;
+    const char* prop;
+    const char* expected;
+  } cases[] = {
+      // The user-agent sheet.
+      {"<h1>x</h1>", "H1", 0, "fontSize", "2em"},
+      {"<h1>x</h1>", "H1", 0, "fontWeight", "bold"},
+      {"<h1>x</h1>", "H1", 0, "display", "block"},
+      {"<p>x</p>", "P", 0, "marginTop", "1em"},
+      {"<hr>", "HR", 0, "borderStyle", "inset"},
+      {"<a href=x>l</a>", "A", 0, "color", "#0000ee"},
+      {"<span>x</span>", "SPAN", 0, "display", "inline"},
+      {"<p align=center>x</p>", "P", 0, "textAlign", "center"},
+      // Order, specificity, !important, style attributes.
+      {"<style>p{color:red} p{color:blue}</style><p>x", "P", 0, "color", "blue"},
+      {"<style>#a{color:red} p{color:blue}</style><p id=a>x", "P", 0, "color", "red"},
+      {"<style>p{color:red}</style><p style='color:blue'>x", "P", 0, "color", "blue"},
+      {"<style>p{color:red !important}</style><p style='color:blue'>x", "P", 0, "color", "red"},
+      // Inheritance: inherited properties follow the parent, the others start again.
+      {"<div style='font-size:12pt'><span>x</span></div>", "SPAN", 0, "fontSize", "12pt"},
+      {"<div style='font-weight:bold'><i>x</i></div>", "I", 0, "fontWeight", "bold"},
+      {"<div style='margin-top:5px'><span>x</span></div>", "SPAN", 0, "marginTop", "0px"},
+      {"<div style='background-color:red'><span>x</span></div>", "SPAN", 0, "backgroundColor",
+       "transparent"},
+      // Values as the old browser reported them.
+      {"<p style='color:rgb(255,0,0)'>x", "P", 0, "color", "#ff0000"},
+      {"<p style='break-after:page'>x", "P", 0, "pageBreakAfter", "always"},
+      // Media and custom properties.
+      {"<style>@media print { p { color: red } }</style><p>x", "P", 0, "color", "#000000"},
+      {"<style media=print>p{color:red}</style><p>x", "P", 0, "color", "#000000"},
+      {"<style media='screen, print'>p{color:red}</style><p>x", "P", 0, "color", "red"},
+      {"<style>p{--a:var(--b);--b:var(--a);color:var(--a)}</style><p>x", "P", 0, "color",
+       "#000000"},
+      // Comments are no elements to the selectors.
+      {"<style>b + i{color:red}</style><p><b>x</b><!--c--><i>y</i>", "I", 0, "color", "red"},
+      {"<style>b:first-child{color:red}</style><p><!--c--><b>x</b>", "B", 0, "color", "red"},
+      {"<style>li:nth-child(2){color:red}</style><ul><li>a<!--c--><li>b</ul>", "LI", 1, "color",
+       "red"},
+      {"<style>li:last-child{color:red}</style><ul><li>a<li>b<!--c--></ul>", "LI", 1, "color",
+       "red"},
+      {"<style>a[href$='.pdf']{color:red}</style><a href='x.pdf'>x</a>", "A", 0, "color", "red"},
+      {"<style>.k .m{color:red}</style><div class='j k'><p><b class=m>x</b></p></div>", "B", 0,
+       "color", "red"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.html) + " " + c.prop);
+    auto doc = Written(c.html);
+    auto e = First(doc.Get(), c.tag, c.nth);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(c.expected, StyleOf(e.Get(), c.prop));
+  }
+}
+
+TEST(CurrentStyle, WhiteSpaceFromTheCascadeShapesAdjacentText) {
+  auto doc =
+      Written("<style>.k{white-space:pre}</style><p class=k>  a  <b>x</b></p><p>  a  <b>y</b>");
+  EXPECT_EQ("  a  ", Adjacent(First(doc.Get(), "B").Get(), u"beforeBegin"));
+  EXPECT_EQ(" a ", Adjacent(First(doc.Get(), "B", 1).Get(), u"beforeBegin"));
+}
+
+struct Site {
+  std::map<std::u16string, std::string> sheets;
+  platform::mshtml::Fetcher Fetcher() {
+    return [this](const std::u16string& url, std::string& body, std::string& type) {
+      auto it = sheets.find(url);
+      if (it == sheets.end()) return false;
+      body = it->second;
+      type = "text/css";
+      return true;
+    };
+  }
+};
+
+TEST(CurrentStyle, LinkedAndImportedSheetsOfAHostDocument) {
+  Site site;
+  site.sheets[u"http://h.test/css/a.css"] = "@import 'b.css'; p{color:red}";
+  site.sheets[u"http://h.test/css/b.css"] = "p{color:blue; font-weight:bold}";
+  platform::mshtml::LoadOptions options;
+  options.fetch = site.Fetcher();
+  auto doc =
+      Loaded("<link rel=stylesheet href='css/a.css'><p>x", u"http://h.test/index.html", options);
+  auto p = First(doc.Get(), "P");
+  EXPECT_EQ("red", StyleOf(p.Get(), "color"));
+  EXPECT_EQ("bold", StyleOf(p.Get(), "fontWeight"));
+}
+
+TEST(CurrentStyle, ASheetAddedLaterIsSeenAtItsPlace) {
+  Site site;
+  site.sheets[u"http://h.test/green.css"] = "p{color:green}";
+  platform::mshtml::SetSessionFetcher(site.Fetcher());
+  struct Case {
+    LONG index;
+    const char* expected;
+  } cases[] = {{-1, "green"}, {0, "red"}, {1, "green"}, {99, "green"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.index);
+    auto doc = Written("<style>p{color:red}</style><p>x");
+    auto p = First(doc.Get(), "P");
+    ComPtr<IHTMLElement2> e2;
+    ASSERT_EQ(S_OK, Query(p, IID_IHTMLElement2, e2));
+    ComPtr<IHTMLCurrentStyle> early;
+    ASSERT_EQ(S_OK, e2->get_currentStyle(&early));
+    ScopedVariant before;
+    early->get_color(&before);
+    EXPECT_EQ(u"red", std::u16string(before.bstrVal, SysStringLen(before.bstrVal)));
+    BStr href(u"http://h.test/green.css");
+    ComPtr<IHTMLStyleSheet> sheet;
+    ASSERT_EQ(S_OK, doc->createStyleSheet(href.Get(), c.index, &sheet));
+    ScopedVariant after;
+    early->get_color(&after);
+    EXPECT_EQ(c.expected, U8(std::u16string(after.bstrVal, SysStringLen(after.bstrVal))));
+  }
+  platform::mshtml::SetSessionFetcher({});
+}
+
+}  // namespace

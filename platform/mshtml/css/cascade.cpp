@@ -1,6 +1,7 @@
 #include "platform/mshtml/css/cascade.h"
 
 #include <algorithm>
+#include <mutex>
 #include <optional>
 #include <unordered_map>
 
@@ -92,6 +93,7 @@ struct CustomWinner {
   std::string_view name;
   std::uint64_t key;
   const Declaration* decl;
+  std::uint32_t seq;
 };
 
 constexpr std::size_t kMaxSubstitutedBytes = 64 * 1024;
@@ -244,6 +246,46 @@ class VarResolver {
 
 struct Cascade::Impl {
   std::vector<std::shared_ptr<const StyleSheet>> sheets;
+
+  // Substituted and parsed var() declarations, by declaration and the custom properties they
+  // were resolved against: elements mostly share both, and substitution means tokenizing.
+  struct VarMemo {
+    const Declaration* decl = nullptr;
+    std::shared_ptr<const CustomProperties> custom;
+    std::vector<Declaration> parsed;  // empty: invalid at computed-value time
+  };
+  static constexpr std::size_t kMemoSlots = 1024;
+  mutable std::mutex memoMutex;
+  mutable std::vector<VarMemo> memo = std::vector<VarMemo>(kMemoSlots);
+
+  std::vector<Declaration> Substituted(const Declaration& d,
+                                       const std::shared_ptr<const CustomProperties>& custom,
+                                       VarResolver& vars, bool memoize) const {
+    if (!memoize) return Parse(d, vars);
+    std::size_t slot =
+        (std::hash<const void*>{}(&d) * 31 + std::hash<const void*>{}(custom.get())) % kMemoSlots;
+    {
+      std::lock_guard<std::mutex> lock(memoMutex);
+      const VarMemo& m = memo[slot];
+      if (m.decl == &d && m.custom == custom) return m.parsed;
+    }
+    std::vector<Declaration> parsed = Parse(d, vars);
+    std::lock_guard<std::mutex> lock(memoMutex);
+    memo[slot] = VarMemo{&d, custom, parsed};
+    return parsed;
+  }
+
+  static std::vector<Declaration> Parse(const Declaration& d, VarResolver& vars) {
+    std::vector<Declaration> parsed;
+    if (std::optional<std::string> text = vars.Substitute(d.value, 0)) {
+      Tokenizer tokenizer;
+      std::vector<Token> tokens = tokenizer.Tokenize(*text);
+      // A substituted CSS-wide keyword acts as that keyword.
+      AddDeclaration(d.id, "", tokens.data(), tokens.data() + tokens.size(), false, parsed);
+    }
+    return parsed;
+  }
+
   Buckets byId, byClass, byTag;
   std::vector<Entry> universal;
 
@@ -303,6 +345,8 @@ void Cascade::AddSheet(std::shared_ptr<const StyleSheet> sheet, int index) {
     sheets.insert(sheets.begin() + index, std::move(sheet));
   }
   impl_->Rebuild();
+  std::lock_guard<std::mutex> lock(impl_->memoMutex);
+  for (auto& m : impl_->memo) m = Impl::VarMemo{};
 }
 
 std::size_t Cascade::SheetCount() const {
@@ -312,7 +356,6 @@ std::size_t Cascade::SheetCount() const {
 ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent,
                                std::string_view styleAttribute) const {
   ComputedStyle out;
-  MatchBudget budget;
   static const Filter kEmpty{};
   const Filter* ancestors = nullptr;
   if (parent && parent->ancestorFilterValid) {
@@ -325,13 +368,7 @@ ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent
   std::vector<CustomWinner> custom;
   auto consider = [&](const Declaration& d, std::uint64_t key) {
     if (d.id == PropId::Custom) {
-      for (CustomWinner& w : custom) {
-        if (w.name == d.name) {
-          if (key >= w.key) w.key = key, w.decl = &d;
-          return;
-        }
-      }
-      custom.push_back({d.name, key, &d});
+      custom.push_back({d.name, key, &d, static_cast<std::uint32_t>(custom.size())});
       return;
     }
     auto apply = [&](Property p) {
@@ -357,6 +394,8 @@ ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent
         }
         if (!possible) continue;
       }
+      // Each selector has its own budget, so one costly rule cannot starve the others.
+      MatchBudget budget;
       if (!Matches(sel, e, budget)) continue;
       for (const Declaration& d : entry.rule->declarations) {
         consider(d, Key(entry.origin, d.important, sel.specificity, entry.order));
@@ -389,8 +428,17 @@ ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent
 
   // Custom properties first: the others may refer to them.
   const CustomProperties* inheritedCustom = parent ? parent->custom.get() : nullptr;
-  std::sort(custom.begin(), custom.end(),
-            [](const CustomWinner& a, const CustomWinner& b) { return a.name < b.name; });
+  // One winner per name: the highest key, and of equal keys (one rule) the last declared.
+  std::sort(custom.begin(), custom.end(), [](const CustomWinner& a, const CustomWinner& b) {
+    if (a.name != b.name) return a.name < b.name;
+    if (a.key != b.key) return a.key < b.key;
+    return a.seq < b.seq;
+  });
+  // Unique from the back keeps the last of each name, packed at the end.
+  auto kept =
+      std::unique(custom.rbegin(), custom.rend(),
+                  [](const CustomWinner& a, const CustomWinner& b) { return a.name == b.name; });
+  custom.erase(custom.begin(), kept.base());
   VarResolver vars(custom, inheritedCustom);
   if (custom.empty()) {
     if (parent) out.custom = parent->custom;
@@ -414,14 +462,12 @@ ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent
                            [&](const auto& s) { return s.first == &d; });
     if (it == substituted.end()) {
       std::optional<std::vector<std::pair<Property, std::string>>> result;
-      if (std::optional<std::string> text =
-              VarResolver(custom, inheritedCustom).Substitute(d.value, 0)) {
-        Tokenizer tokenizer;
-        std::vector<Token> tokens = tokenizer.Tokenize(*text);
+      // Style-attribute declarations live only for this call: their address says nothing.
+      bool fromSheet = inlineStyle.empty() || &d < inlineStyle.data() ||
+                       &d >= inlineStyle.data() + inlineStyle.size();
+      std::vector<Declaration> wide = impl_->Substituted(d, out.custom, vars, fromSheet);
+      {
         std::vector<std::pair<Property, std::string>> values;
-        std::vector<Declaration> wide;
-        // A substituted CSS-wide keyword acts as that keyword.
-        AddDeclaration(d.id, "", tokens.data(), tokens.data() + tokens.size(), false, wide);
         for (const Declaration& w : wide) {
           if (!IsLonghand(w.id)) continue;
           Property q = static_cast<Property>(w.id);

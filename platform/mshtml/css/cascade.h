@@ -77,6 +77,10 @@ class StyleSheet {
   virtual std::size_t RuleCount() const = 0;
 };
 
+// Whether a media query list (a <link> or <style> media attribute, the text after @media)
+// applies to the screen the model stands for: a 1024x768 colour display; print does not.
+bool MediaApplies(std::string_view mediaList);
+
 class Cascade {
  public:
   Cascade();  // starts with the user-agent style sheet

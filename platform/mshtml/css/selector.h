@@ -68,7 +68,7 @@ bool ParseSelectorList(const Token* begin, const Token* end, std::vector<Complex
 // Counts the steps matching takes through the tree; a walk stops when it runs out.
 struct MatchBudget {
   std::size_t steps = 0;
-  std::size_t limit = 1 << 14;
+  std::size_t limit = 1 << 12;
   bool Spend() { return ++steps <= limit; }
 };
 

@@ -40,8 +40,4 @@ class ParsedStyleSheet final : public StyleSheet {
 // The declarations of a style attribute (a declaration list without braces).
 std::vector<Declaration> ParseStyleAttribute(std::string_view text);
 
-// Whether a media query list (the text after @media, or a <link>'s media) applies to the
-// screen this model stands for: a 1024x768 colour display.
-bool MediaApplies(std::string_view mediaList);
-
 }  // namespace platform::mshtml::css

@@ -27,7 +27,7 @@ tfoot { display: table-footer-group }
 tr { display: table-row }
 td, th { display: table-cell }
 th { font-weight: bold; text-align: center }
-img, input, select, textarea, button, iframe, embed, object, video, canvas { display: inline-block }
+input, select, textarea, button { display: inline-block }
 ruby { display: ruby }
 rt { display: ruby-text }
 body { margin: 8px }
@@ -124,6 +124,16 @@ void AddPresentationalHints(const ElementView& e, std::vector<Declaration>& out)
     }
     if (const std::string* size = e.Attribute("size")) {
       if (auto s = FontSizeHint(*size)) Hint(out, Property::FontSize, *s);
+    }
+  } else if ((tag == "a" || tag == "area") && e.Attribute("href")) {
+    // <body link> colours the links below it; only so far up, as a link is rarely deep.
+    int steps = 0;
+    for (const ElementView* p = e.Parent(); p && steps < 1024; p = p->Parent(), ++steps) {
+      if (p->LocalName() != "body") continue;
+      if (const std::string* link = p->Attribute("link")) {
+        if (auto c = ParseLegacyColor(*link)) Hint(out, Property::Color, *c);
+      }
+      break;
     }
   } else if (tag == "td" || tag == "th") {
     if (e.Attribute("nowrap")) Hint(out, Property::WhiteSpace, "nowrap");

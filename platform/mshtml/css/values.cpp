@@ -702,24 +702,35 @@ PropId LookupProperty(std::string_view lowerName) {
   return PropId::Unknown;
 }
 
-std::vector<Property> LonghandsOf(PropId id) {
+std::span<const Property> LonghandsOf(PropId id) {
+  static constexpr Property kMargin[] = {Property::MarginTop, Property::MarginBottom};
+  static constexpr Property kFont[] = {Property::FontSize, Property::LineHeight,
+                                       Property::FontWeight};
+  static constexpr Property kBackground[] = {Property::BackgroundColor};
+  static constexpr Property kBorder[] = {Property::BorderStyle};
+  static constexpr Property kBreak[] = {Property::PageBreakAfter};
+  static constexpr std::array<Property, kLonghandCount> kAll = [] {
+    std::array<Property, kLonghandCount> a{};
+    for (std::size_t i = 0; i < kLonghandCount; ++i) a[i] = static_cast<Property>(i);
+    return a;
+  }();
   switch (id) {
     case PropId::Margin:
-      return {Property::MarginTop, Property::MarginBottom};
+      return kMargin;
     case PropId::Font:
-      return {Property::FontSize, Property::LineHeight, Property::FontWeight};
+      return kFont;
     case PropId::Background:
-      return {Property::BackgroundColor};
+      return kBackground;
     case PropId::Border:
     case PropId::BorderStyle:
-      return {Property::BorderStyle};
+      return kBorder;
     case PropId::BreakAfter:
-      return {Property::PageBreakAfter};
+      return kBreak;
     case PropId::Custom:
     case PropId::Unknown:
       return {};
     default:
-      return {static_cast<Property>(id)};
+      return std::span<const Property>(&kAll[static_cast<std::size_t>(id)], 1);
   }
 }
 

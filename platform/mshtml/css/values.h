@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -52,7 +53,7 @@ struct Declaration {
 PropId LookupProperty(std::string_view lowerName);
 
 // The longhands a property sets (one for a longhand).
-std::vector<Property> LonghandsOf(PropId id);
+std::span<const Property> LonghandsOf(PropId id);
 
 bool IsInherited(Property p);
 const std::string& InitialValue(Property p);

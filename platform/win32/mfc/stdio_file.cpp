@@ -68,7 +68,7 @@ UINT CStdioFile::Read(void* buffer, UINT count) {
   UINT done = 0;
   if (!m_bText) {
     size_t buffered = std::min<size_t>(m_buffer.size() - m_pos, count);
-    std::memcpy(out, m_buffer.data() + m_pos, buffered);
+    if (buffered) std::memcpy(out, m_buffer.data() + m_pos, buffered);
     m_pos += buffered;
     done = static_cast<UINT>(buffered);
     if (done < count) done += CFile::Read(out + done, count - done);

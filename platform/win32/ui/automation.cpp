@@ -62,7 +62,12 @@ HWND FindWindowByClass(std::u16string_view className, HWND root) {
 }
 
 HWND FindWindowByTitle(std::u16string_view title, HWND root) {
-  return Search(root, [&](HWND h) { return WindowText(h) == title; });
+  // The window's own text, as FindWindowW compares it: a list-only combo box keeps the name it
+  // was created with, though WM_GETTEXT answers with its selected row.
+  return Search(root, [&](HWND h) {
+    auto w = detail::Find(h);
+    return w && w->text == title;
+  });
 }
 
 HWND FindControl(HWND root, int id) {
@@ -82,6 +87,35 @@ std::u16string WindowText(HWND hwnd) {
 std::u16string ClassName(HWND hwnd) {
   auto w = detail::Find(hwnd);
   return w ? w->cls->name : std::u16string();
+}
+
+namespace {
+void Describe(HWND hwnd, int depth, std::string* out) {
+  auto w = detail::Find(hwnd);
+  if (!w) return;
+  RECT rc = w->rect;
+  char line[160];
+  std::snprintf(line, sizeof line, " id=%ld (%d,%d %dx%d)%s%s\n", static_cast<long>(w->id),
+                static_cast<int>(rc.left), static_cast<int>(rc.top),
+                static_cast<int>(rc.right - rc.left), static_cast<int>(rc.bottom - rc.top),
+                (w->style & WS_VISIBLE) ? "" : " hidden",
+                (w->style & WS_DISABLED) ? " disabled" : "");
+  out->append(static_cast<size_t>(depth) * 2, ' ');
+  out->append(platform::com::Utf16ToUtf8(w->cls->name));
+  out->append(" \"" + platform::com::Utf16ToUtf8(WindowText(hwnd)) + "\"");
+  out->append(line);
+  for (HWND child : detail::Children(hwnd)) Describe(child, depth + 1, out);
+}
+}  // namespace
+
+std::string DescribeWindows(HWND root) {
+  std::string out;
+  if (root) {
+    Describe(root, 0, &out);
+  } else {
+    for (HWND top : detail::TopLevelWindows()) Describe(top, 0, &out);
+  }
+  return out;
 }
 
 bool Click(HWND button) {

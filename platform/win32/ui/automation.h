@@ -16,12 +16,16 @@
 namespace platform::ui {
 
 // Finding windows. Searches run depth-first in creation order, from root's children (root null:
-// every top-level window and its descendants). Class names compare without regard to case.
+// every top-level window and its descendants). Class names compare without regard to case;
+// titles are the window's own text, as FindWindowW compares them.
 HWND FindWindowByClass(std::u16string_view className, HWND root = nullptr);
 HWND FindWindowByTitle(std::u16string_view title, HWND root = nullptr);
 HWND FindControl(HWND root, int id);
 std::u16string WindowText(HWND hwnd);
 std::u16string ClassName(HWND hwnd);
+// One line per window, indented by depth: class, "text", id, rectangle in the parent's client
+// coordinates, and "hidden" / "disabled" when so (UTF-8). For a host's listing and for tests.
+std::string DescribeWindows(HWND root = nullptr);
 
 // Acting on controls. Each returns false when the control cannot take the action (no such
 // window, wrong class, disabled, read-only, row out of range).

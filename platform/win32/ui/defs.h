@@ -3,8 +3,12 @@
 
 #include "platform/com/types.h"
 
+#ifndef CALLBACK
 #define CALLBACK
+#endif
+#ifndef WINAPI
 #define WINAPI
+#endif
 
 struct POINT {
   LONG x;
@@ -179,22 +183,22 @@ constexpr int GWLP_ID = -12;
 constexpr int GWL_STYLE = -16;
 constexpr int GWL_EXSTYLE = -20;
 constexpr int GWLP_USERDATA = -21;
-constexpr int GWL_WNDPROC = GWLP_WNDPROC;
-constexpr int GWL_USERDATA = GWLP_USERDATA;
+// As in a 64-bit build there are no GWL_WNDPROC / GWL_USERDATA: a pointer does not fit the
+// 32-bit SetWindowLongW, so pointer slots are reached only through SetWindowLongPtrW.
 constexpr int GWL_ID = GWLP_ID;
 constexpr int DWLP_MSGRESULT = 0;
 constexpr int DWLP_DLGPROC = static_cast<int>(sizeof(LRESULT));
 constexpr int DWLP_USER = DWLP_DLGPROC + static_cast<int>(sizeof(DLGPROC));
 constexpr int DLGWINDOWEXTRA = DWLP_USER + static_cast<int>(sizeof(LONG_PTR));
 
-// ShowWindow
+// ShowWindow (ShellExecuteW takes them too; the shell stand-in takes them from here)
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOW = 5;
 constexpr int SW_NORMAL = 1;
 constexpr int SW_SHOWMINIMIZED = 2;
 constexpr int SW_SHOWMAXIMIZED = 3;
 constexpr int SW_SHOWNOACTIVATE = 4;
-constexpr int SW_SHOW = 5;
 constexpr int SW_MINIMIZE = 6;
 constexpr int SW_SHOWNA = 8;
 constexpr int SW_RESTORE = 9;

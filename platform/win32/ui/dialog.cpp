@@ -97,11 +97,15 @@ INT_PTR DialogBoxParamW(HINSTANCE inst, LPCWSTR templateName, HWND owner, DLGPRO
     base = POINT{(GetSystemMetrics(SM_CXSCREEN) - (rc.right - rc.left)) / 2 - rc.left,
                  (GetSystemMetrics(SM_CYSCREEN) - (rc.bottom - rc.top)) / 2 - rc.top};
   }
+  bool ownerDisabled = root && !EnableWindow(root, FALSE);
   HWND dlg =
       CreateWindowExW(tpl->exStyle, u"#32770", tpl->caption.c_str(),
                       tpl->style & ~WS_VISIBLE & ~WS_CHILD, rc.left + base.x, rc.top + base.y,
                       rc.right - rc.left, rc.bottom - rc.top, root, nullptr, inst, nullptr);
-  if (!dlg) return -1;
+  if (!dlg) {
+    if (ownerDisabled) EnableWindow(root, TRUE);
+    return -1;
+  }
   auto modal = std::make_shared<ModalState>();
   auto data = std::make_unique<DialogData>();
   data->modal = modal;
@@ -120,12 +124,12 @@ INT_PTR DialogBoxParamW(HINSTANCE inst, LPCWSTR templateName, HWND owner, DLGPRO
       std::fprintf(stderr, "dialog: cannot create control %d of class %s\n", item.id,
                    platform::com::Utf16ToUtf8(item.windowClass).c_str());
       DestroyWindow(dlg);
+      if (ownerDisabled) EnableWindow(root, TRUE);
       return -1;
     }
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
 
-  bool ownerDisabled = root && !EnableWindow(root, FALSE);
   HWND focus = FirstTabStop(dlg);
   if (SendMessageW(dlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), param) && focus &&
       IsWindow(focus) && !modal->ended)

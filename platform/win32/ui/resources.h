@@ -15,8 +15,8 @@ namespace platform::ui {
 // One control of a dialog template; position and size in dialog units. The dialog adds
 // WS_CHILD to every control's style.
 struct DialogItemTemplate {
-  std::u16string windowClass;  // "BUTTON", "EDIT", "STATIC", "COMBOBOX", "SysListView32", ...
-  std::u16string text;
+  std::u16string windowClass{};  // "BUTTON", "EDIT", "STATIC", "COMBOBOX", "SysListView32", ...
+  std::u16string text{};
   int id = 0;
   DWORD style = 0;
   short x = 0, y = 0, cx = 0, cy = 0;
@@ -26,22 +26,22 @@ struct DialogItemTemplate {
 struct DialogTemplate {
   DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
   short x = 0, y = 0, cx = 0, cy = 0;  // dialog units
-  std::u16string caption;
-  std::u16string fontName;
+  std::u16string caption{};
+  std::u16string fontName{};
   WORD pointSize = 9;
-  std::vector<DialogItemTemplate> items;
+  std::vector<DialogItemTemplate> items{};
   DWORD exStyle = 0;
 };
 
 struct MenuItemTemplate {
-  std::u16string text;  // empty with MF_SEPARATOR
+  std::u16string text{};  // empty with MF_SEPARATOR
   UINT id = 0;
   UINT flags = MF_STRING;
-  std::vector<MenuItemTemplate> popup;  // the items of a pop-up (MF_POPUP is implied)
+  std::vector<MenuItemTemplate> popup{};  // the items of a pop-up (MF_POPUP is implied)
 };
 
 struct MenuTemplate {
-  std::vector<MenuItemTemplate> items;
+  std::vector<MenuItemTemplate> items{};
 };
 
 void RegisterStringTable(HINSTANCE module,

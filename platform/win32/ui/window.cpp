@@ -51,8 +51,12 @@ void Unlink(HWND hwnd) {
   std::lock_guard lock(t.m);
   auto it = t.windows.find(hwnd);
   if (it == t.windows.end()) return;
-  auto& list = it->second->parent ? t.windows[it->second->parent]->children : t.topLevel;
-  list.erase(std::remove(list.begin(), list.end(), hwnd), list.end());
+  std::vector<HWND>* list = &t.topLevel;
+  if (HWND parent = it->second->parent) {
+    auto p = t.windows.find(parent);
+    list = p == t.windows.end() ? nullptr : &p->second->children;
+  }
+  if (list) list->erase(std::remove(list->begin(), list->end(), hwnd), list->end());
   t.windows.erase(it);
 }
 

@@ -1,0 +1,113 @@
+// `nbclip convert --from-address` end to end: pages served on 127.0.0.1 in each charset, the
+// book read back with `nbclip dump`.
+#include <gtest/gtest.h>
+#include <iconv.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "tests/support/http_server.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Iconv(const std::string& in, const char* to) {
+  iconv_t cd = iconv_open(to, "UTF-8");
+  std::string out(in.size() * 4 + 16, '\0');
+  char* src = const_cast<char*>(in.data());
+  size_t srcLeft = in.size();
+  char* dst = out.data();
+  size_t dstLeft = out.size();
+  iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+  iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+  iconv_close(cd);
+  out.resize(out.size() - dstLeft);
+  return out;
+}
+
+// Runs a shell command; gives its standard output and sets status to its exit status.
+std::string RunCommand(const std::string& command, int& status) {
+  std::string out;
+  FILE* p = ::popen(command.c_str(), "r");
+  if (p == nullptr) {
+    status = -1;
+    return out;
+  }
+  char buf[4096];
+  while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+  int raw = ::pclose(p);
+  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
+std::string Quoted(const std::string& s) {
+  return "'" + s + "'";
+}
+
+TEST(NbclipFromAddress, ConvertsEachCharsetAndReportsIt) {
+  fs::path dir = fs::temp_directory_path() / ("nb-nbclip-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  for (const char* var : {"XDG_DATA_HOME", "XDG_DOCUMENTS_DIR", "NUBRA_REGISTRY_DIR", "tmp"}) {
+    fs::create_directories(dir / var);
+  }
+  std::string env = "TMPDIR=" + Quoted((dir / "tmp").string()) +
+                    " XDG_DATA_HOME=" + Quoted((dir / "XDG_DATA_HOME").string()) +
+                    " XDG_DOCUMENTS_DIR=" + Quoted((dir / "XDG_DOCUMENTS_DIR").string()) +
+                    " NUBRA_REGISTRY_DIR=" + Quoted((dir / "NUBRA_REGISTRY_DIR").string()) +
+                    " NUBRA_COMMON_DIR=" + Quoted(NB_SHARE_DIR) + " ";
+  const std::string text = "東京の天気は晴れです";
+  nbtest::HttpServer server;
+  struct Case {
+    const char* path;
+    const char* iconvName;
+    const char* contentType;
+    const char* meta;
+    int code;
+  } cases[] = {
+      {"/sjis", "CP932", "text/html; charset=Shift_JIS", "", 1},
+      {"/euc", "EUC-JP", "text/html",
+       R"(<meta http-equiv="Content-Type" content="text/html; charset=EUC-JP">)", 2},
+      {"/jis", "ISO-2022-JP", "text/html; charset=ISO-2022-JP", "", 3},
+      {"/utf16", "UTF-16LE", "text/html; charset=UTF-16", "", 16},
+      {"/utf8", "UTF-8", "text/html", R"(<meta charset="utf-8">)", 17},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::string page =
+        std::string("<html><head>") + c.meta + "</head><body><p>" + text + "</p></body></html>";
+    server.Serve(c.path,
+                 {.headers = {{"Content-Type", c.contentType}}, .body = Iconv(page, c.iconvName)});
+    std::string book = (dir / (std::string(c.path + 1) + ".nbk")).string();
+    int status = 0;
+    std::string out = RunCommand(env + Quoted(NBCLIP) + " convert --from-address " +
+                                     Quoted(server.Url(c.path)) + " -o " + Quoted(book) + " 2>&1",
+                                 status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("charset code " + std::to_string(c.code) + " result 0"), std::string::npos)
+        << out;
+    std::string dump = RunCommand(Quoted(NBCLIP) + " dump " + Quoted(book), status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(dump.find("text \"" + text + "\""), std::string::npos) << dump;
+  }
+
+  int status = 0;
+  std::string book = (dir / "ftp.nbk").string();
+  std::string out =
+      RunCommand(env + Quoted(NBCLIP) + " convert --from-address ftp://127.0.0.1/x -o " +
+                     Quoted(book) + " 2>&1",
+                 status);
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("result -1"), std::string::npos) << out;
+  std::string dump = RunCommand(Quoted(NBCLIP) + " dump " + Quoted(book), status);
+  EXPECT_NE(dump.find("pages 1\n"), std::string::npos) << dump;  // the empty page only
+  EXPECT_EQ(dump.find("text \""), std::string::npos) << dump;
+  EXPECT_TRUE(fs::is_empty(dir / "tmp") || !fs::exists(dir / "tmp" / "ZeveZadezCash") ||
+              fs::is_empty(dir / "tmp" / "ZeveZadezCash"));
+  fs::remove_all(dir);
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+// The messages a window procedure sees, in order, for creation, destruction, focus, moving, a
+// combo box selection and a modal dialog's life.
+#include <functional>
+
+#include "tests/platform_ui/recorder.h"
+
+using namespace uitest;
+
+namespace {
+
+LRESULT RefusingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  Recorder::Get().Record(hwnd, msg, wParam, lParam);
+  if (msg == WM_NCCREATE || msg == WM_CREATE) {
+    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    Recorder::Get().Name(hwnd, "w");
+    auto refuse = reinterpret_cast<ULONG_PTR>(cs->lpCreateParams);
+    if (msg == WM_NCCREATE && refuse == 1) return FALSE;
+    if (msg == WM_CREATE && refuse == 2) return -1;
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+WNDPROC g_comboSuper = nullptr;
+LRESULT ComboSpy(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  Recorder::Get().Record(hwnd, msg, wParam, lParam);
+  return CallWindowProcW(g_comboSuper, hwnd, msg, wParam, lParam);
+}
+
+INT_PTR RecordingDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_INITDIALOG) Recorder::Get().Name(hwnd, "dlg");
+  Recorder::Get().Record(hwnd, msg, wParam, lParam);
+  if (msg == WM_COMMAND && LOWORD(wParam) == IDOK) {
+    EndDialog(hwnd, 42);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+struct Case {
+  const char* name;
+  // Builds the windows, clears the recorder, acts, and returns what should have been seen.
+  std::function<std::vector<Want>(UiTest&, HWND top)> run;
+};
+
+class MessageSequence : public UiTest, public ::testing::WithParamInterface<Case> {
+ public:
+  HWND MakeTop() { return Top(); }
+};
+
+const Case kCases[] = {
+    {"child creation carries its parameter and tells the parent",
+     [](UiTest&, HWND top) {
+       auto& r = Recorder::Get();
+       r.Name(top, "parent");
+       r.Clear();
+       int marker = 0;
+       HWND child = CreateWindowExW(0, RecordingClass(), u"c", WS_CHILD | WS_VISIBLE, 1, 2, 30, 40,
+                                    top, reinterpret_cast<HMENU>(7), TestModule(), &marker);
+       r.Name(child, "child");
+       return std::vector<Want>{W("child", WM_NCCREATE),
+                                W("child", WM_CREATE),
+                                W("child", WM_SIZE, SIZE_RESTORED),
+                                W("child", WM_MOVE),
+                                W("parent", WM_PARENTNOTIFY, MAKEWPARAM(WM_CREATE, 7)),
+                                W("child", WM_SHOWWINDOW, TRUE)};
+     }},
+    {"a refused WM_NCCREATE ends at WM_NCDESTROY",
+     [](UiTest&, HWND) {
+       Recorder::Get().Clear();
+       EXPECT_EQ(CreateWindowExW(0, u"Refusing", u"", WS_OVERLAPPED, 0, 0, 1, 1, nullptr, nullptr,
+                                 TestModule(), reinterpret_cast<LPVOID>(1)),
+                 nullptr);
+       return std::vector<Want>{W("w", WM_NCCREATE), W("w", WM_NCDESTROY)};
+     }},
+    {"WM_CREATE answering -1 destroys the window",
+     [](UiTest&, HWND) {
+       Recorder::Get().Clear();
+       EXPECT_EQ(CreateWindowExW(0, u"Refusing", u"", WS_OVERLAPPED, 0, 0, 1, 1, nullptr, nullptr,
+                                 TestModule(), reinterpret_cast<LPVOID>(2)),
+                 nullptr);
+       return std::vector<Want>{W("w", WM_NCCREATE), W("w", WM_CREATE), W("w", WM_DESTROY),
+                                W("w", WM_NCDESTROY)};
+     }},
+    {"destroying a parent: WM_DESTROY downwards, WM_NCDESTROY upwards",
+     [](UiTest&, HWND) {
+       auto& r = Recorder::Get();
+       HWND top = MakeTopLevel(u"doomed");
+       HWND a = MakeChild(top, 1), g = MakeChild(a, 2), b = MakeChild(top, 3);
+       r.Name(top, "top");
+       r.Name(a, "a");
+       r.Name(g, "g");
+       r.Name(b, "b");
+       r.Clear();
+       EXPECT_TRUE(DestroyWindow(top));
+       EXPECT_FALSE(IsWindow(g));
+       return std::vector<Want>{W("top", WM_DESTROY), W("a", WM_DESTROY),    W("g", WM_DESTROY),
+                                W("b", WM_DESTROY),   W("g", WM_NCDESTROY),  W("a", WM_NCDESTROY),
+                                W("b", WM_NCDESTROY), W("top", WM_NCDESTROY)};
+     }},
+    {"destroying a child tells the parent first",
+     [](UiTest&, HWND top) {
+       auto& r = Recorder::Get();
+       HWND a = MakeChild(top, 9);
+       r.Name(top, "top");
+       r.Name(a, "a");
+       r.Clear();
+       DestroyWindow(a);
+       return std::vector<Want>{W("top", WM_PARENTNOTIFY, MAKEWPARAM(WM_DESTROY, 9)),
+                                W("a", WM_DESTROY), W("a", WM_NCDESTROY)};
+     }},
+    {"focus moves with WM_KILLFOCUS before WM_SETFOCUS",
+     [](UiTest&, HWND top) {
+       auto& r = Recorder::Get();
+       HWND a = MakeChild(top, 1), b = MakeChild(top, 2);
+       r.Name(a, "a");
+       r.Name(b, "b");
+       r.Clear();
+       SetFocus(a);
+       EXPECT_EQ(SetFocus(b), a);
+       EXPECT_EQ(GetFocus(), b);
+       return std::vector<Want>{W("a", WM_SETFOCUS),
+                                W("a", WM_KILLFOCUS, reinterpret_cast<WPARAM>(b)),
+                                W("b", WM_SETFOCUS, reinterpret_cast<WPARAM>(a))};
+     }},
+    {"hiding the focused child gives the focus to its parent",
+     [](UiTest&, HWND top) {
+       auto& r = Recorder::Get();
+       HWND a = MakeChild(top, 1);
+       SetFocus(a);
+       r.Name(top, "top");
+       r.Name(a, "a");
+       r.Clear();
+       ShowWindow(a, SW_HIDE);
+       EXPECT_EQ(GetFocus(), top);
+       return std::vector<Want>{W("a", WM_SHOWWINDOW, FALSE), W("a", WM_KILLFOCUS),
+                                W("top", WM_SETFOCUS, reinterpret_cast<WPARAM>(a))};
+     }},
+    {"SetWindowPos reports the change, then moves and sizes",
+     [](UiTest&, HWND top) {
+       auto& r = Recorder::Get();
+       HWND a = MakeChild(top, 1);
+       r.Name(a, "a");
+       r.Clear();
+       SetWindowPos(a, nullptr, 5, 6, 70, 80, SWP_NOZORDER);
+       return std::vector<Want>{W("a", WM_WINDOWPOSCHANGING), W("a", WM_WINDOWPOSCHANGED),
+                                W("a", WM_MOVE), W("a", WM_SIZE)};
+     }},
+    {"a person's combo selection: the list tells the combo box, the combo box its parent",
+     [](UiTest&, HWND top) {
+       auto& r = Recorder::Get();
+       HWND combo =
+           CreateWindowExW(0, u"COMBOBOX", u"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 0, 0, 100,
+                           100, top, reinterpret_cast<HMENU>(5), nullptr, nullptr);
+       SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"one"));
+       SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"two"));
+       g_comboSuper = reinterpret_cast<WNDPROC>(
+           SetWindowLongPtrW(combo, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ComboSpy)));
+       r.Name(top, "parent");
+       r.Name(combo, "combo");
+       r.Clear();
+       EXPECT_TRUE(platform::ui::SelectComboRow(combo, 1));
+       return std::vector<Want>{W("parent", WM_COMMAND, MAKEWPARAM(5, CBN_DROPDOWN)),
+                                W("combo", WM_COMMAND, MAKEWPARAM(kComboListId, LBN_SELCHANGE)),
+                                W("parent", WM_COMMAND, MAKEWPARAM(5, CBN_SELCHANGE)),
+                                W("parent", WM_COMMAND, MAKEWPARAM(5, CBN_SELENDOK)),
+                                W("parent", WM_COMMAND, MAKEWPARAM(5, CBN_CLOSEUP))};
+     }},
+    {"a modal dialog's life, with the owner disabled throughout",
+     [](UiTest&, HWND top) {
+       auto& r = Recorder::Get();
+       platform::ui::DialogTemplate t;
+       t.cx = 100;
+       t.cy = 50;
+       t.caption = u"Sequence";
+       t.fontName = u"Sans";
+       t.items = {{u"BUTTON", u"OK", IDOK, WS_VISIBLE | WS_TABSTOP, 10, 10, 40, 14}};
+       platform::ui::RegisterDialogTemplate(TestModule(), 900, t);
+       platform::ui::OnNextDialog([](HWND dlg) {
+         EXPECT_FALSE(IsWindowEnabled(GetParent(dlg)));
+         platform::ui::Click(GetDlgItem(dlg, IDOK));
+       });
+       r.Name(top, "owner");
+       r.Clear();
+       EXPECT_EQ(DialogBoxParamW(TestModule(), MAKEINTRESOURCEW(900), top, RecordingDialogProc, 0),
+                 42);
+       EXPECT_TRUE(IsWindowEnabled(top));
+       return std::vector<Want>{W("owner", WM_ENABLE, FALSE),
+                                W("dlg", WM_SETFONT),
+                                W("dlg", WM_INITDIALOG),
+                                W("dlg", WM_SHOWWINDOW, TRUE),
+                                W("dlg", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)),
+                                W("owner", WM_ENABLE, TRUE),
+                                W("dlg", WM_DESTROY),
+                                W("dlg", WM_NCDESTROY)};
+     }},
+};
+
+TEST_P(MessageSequence, MatchesExpected) {
+  static bool registered = [] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = RefusingProc;
+    wc.hInstance = TestModule();
+    wc.lpszClassName = u"Refusing";
+    return RegisterClassW(&wc) != 0;
+  }();
+  ASSERT_TRUE(registered);
+  HWND top = MakeTop();
+  auto want = GetParam().run(*this, top);
+  ExpectSequence(want, GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, MessageSequence, ::testing::ValuesIn(kCases));
+
+}  // namespace
