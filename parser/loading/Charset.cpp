@@ -165,7 +165,8 @@ std::size_t EucToShiftJis(char* out, const char* in) {
 std::size_t JisToShiftJis(char* out, const char* in) {
   const auto* s = reinterpret_cast<const unsigned char*>(in);
   auto* d = reinterpret_cast<unsigned char*>(out);
-  enum class Mode { kOneByte, kTwoByte, kKatakana } mode = Mode::kOneByte;
+  // kSupplement: JIS X 0212 pairs (ESC $ ( D), which Shift_JIS cannot hold.
+  enum class Mode { kOneByte, kTwoByte, kSupplement, kKatakana } mode = Mode::kOneByte;
   bool shiftedOut = false;  // SO ... SI: half-width katakana in 7-bit text
   std::size_t o = 0;
   for (std::size_t i = 0; s[i] != 0;) {
@@ -176,6 +177,9 @@ std::size_t JisToShiftJis(char* out, const char* in) {
       if (a == '$' && (b == '@' || b == 'B')) {
         mode = Mode::kTwoByte;
         i += 3;
+      } else if (a == '$' && b == '(' && s[i + 3] == 'D') {
+        mode = Mode::kSupplement;
+        i += 4;
       } else if (a == '(' && (b == 'B' || b == 'J')) {
         mode = Mode::kOneByte;
         i += 3;
@@ -202,13 +206,13 @@ std::size_t JisToShiftJis(char* out, const char* in) {
       ++i;
       continue;
     }
-    if (mode == Mode::kTwoByte && c >= 0x21 && c <= 0x7E) {
+    if ((mode == Mode::kTwoByte || mode == Mode::kSupplement) && c >= 0x21 && c <= 0x7E) {
       unsigned char c2 = s[i + 1];
       if (c2 == 0) break;  // a pair cut off at the end is dropped
-      if (c2 < 0x21 || c2 > 0x7E) {
+      if (c2 < 0x21 || c2 > 0x7E || mode == Mode::kSupplement) {
         d[o++] = kGeta1;
         d[o++] = kGeta2;
-        ++i;
+        i += (c2 < 0x21 || c2 > 0x7E) ? 1 : 2;
         continue;
       }
       JisPairToShiftJis(c, c2, d + o);

@@ -235,7 +235,19 @@ class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement, 
     return S_OK;
   }
 
+  // Links the tree below this element; a loop, so that very deep test trees need no stack.
   void Link(Element* up) {
+    std::vector<std::pair<Element*, Element*>> pending = {{this, up}};
+    while (!pending.empty()) {
+      auto [e, parentOf] = pending.back();
+      pending.pop_back();
+      e->LinkOne(parentOf);
+      for (auto it = e->items.rbegin(); it != e->items.rend(); ++it) {
+        if (it->element) pending.emplace_back(it->element.get(), e);
+      }
+    }
+  }
+  void LinkOne(Element* up) {
     parent = up;
     style.props = &props;
     static const char* kBlocks[] = {"ADDRESS", "BLOCKQUOTE", "DIV", "DL", "H1",   "H2",
@@ -247,16 +259,33 @@ class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement, 
     }
     if (tag == "TD" || tag == "TH") style.defaultDisplay = "table-cell";
     for (Item& i : items) {
-      if (!i.element) continue;
-      i.element->Link(this);
-      children.items.push_back(static_cast<IHTMLElement*>(i.element.get()));
+      if (i.element) children.items.push_back(static_cast<IHTMLElement*>(i.element.get()));
     }
   }
   void CollectAll(Collection& into) {
+    std::vector<Element*> pending = {this};
+    while (!pending.empty()) {
+      Element* e = pending.back();
+      pending.pop_back();
+      if (e != this) into.items.push_back(static_cast<IHTMLElement*>(e));
+      for (auto it = e->items.rbegin(); it != e->items.rend(); ++it) {
+        if (it->element) pending.push_back(it->element.get());
+      }
+    }
+  }
+  // Frees deep trees without one destructor frame per level.
+  ~Element() override {
+    std::vector<std::shared_ptr<Element>> pending;
     for (Item& i : items) {
-      if (!i.element) continue;
-      into.items.push_back(static_cast<IHTMLElement*>(i.element.get()));
-      i.element->CollectAll(into);
+      if (i.element) pending.push_back(std::move(i.element));
+    }
+    while (!pending.empty()) {
+      std::shared_ptr<Element> e = std::move(pending.back());
+      pending.pop_back();
+      if (e.use_count() != 1) continue;
+      for (Item& i : e->items) {
+        if (i.element) pending.push_back(std::move(i.element));
+      }
     }
   }
 };

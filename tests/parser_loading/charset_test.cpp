@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cstring>
 #include <memory>
@@ -9,29 +8,12 @@
 #include "parser/loading/Loading.h"
 #include "platform/com/com.h"
 #include "platform/inet/internet.h"
+#include "tests/parser_loading/iconv_text.h"
 #include "tests/support/http_server.h"
 
 namespace {
 
 using platform::com::Utf8ToUtf16;
-
-// Converts with glibc's iconv; the reference the byte converters are checked against.
-std::string Iconv(const std::string& in, const char* from, const char* to) {
-  iconv_t cd = iconv_open(to, from);
-  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << from << " -> " << to;
-  std::string out(in.size() * 4 + 16, '\0');
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  char* dst = out.data();
-  size_t dstLeft = out.size();
-  size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  EXPECT_NE(r, static_cast<size_t>(-1)) << "iconv " << from << " -> " << to;
-  // Flush the shift state (ISO-2022-JP returns to ASCII at the end).
-  iconv(cd, nullptr, nullptr, &dst, &dstLeft);
-  iconv_close(cd);
-  out.resize(out.size() - dstLeft);
-  return out;
-}
 
 std::string Euc(const std::string& in) {
   std::vector<char> out(in.size() * 2 + 1, '\x55');
@@ -151,9 +133,9 @@ const char* const kJapanese[] = {
 TEST(EucToShiftJis, RoundTripsRealText) {
   for (const char* text : kJapanese) {
     SCOPED_TRACE(text);
-    std::string euc = Iconv(text, "UTF-8", "EUC-JP");
+    std::string euc = nbtest::Iconv(text, "UTF-8", "EUC-JP");
     std::string sjis = Euc(euc);
-    EXPECT_EQ(Iconv(sjis, "CP932", "UTF-8"), text);
+    EXPECT_EQ(nbtest::Iconv(sjis, "CP932", "UTF-8"), text);
   }
 }
 
@@ -183,9 +165,9 @@ TEST(EucToShiftJis, SpecialBytes) {
 TEST(JisToShiftJis, RoundTripsRealText) {
   for (const char* text : kJapanese) {
     SCOPED_TRACE(text);
-    std::string jis = Iconv(text, "UTF-8", "ISO-2022-JP");
+    std::string jis = nbtest::Iconv(text, "UTF-8", "ISO-2022-JP");
     std::string sjis = Jis(jis);
-    EXPECT_EQ(Iconv(sjis, "CP932", "UTF-8"), text);
+    EXPECT_EQ(nbtest::Iconv(sjis, "CP932", "UTF-8"), text);
   }
 }
 
@@ -204,6 +186,7 @@ TEST(JisToShiftJis, EscapesAndModes) {
       {"\x1B$B$", ""},                           // pair cut off at the end
       {"\x1B$B$\"\n$\"", "\x82\xA0\n\x82\xA0"},  // a line end inside two-byte text
       {"plain ~ text", "plain ~ text"},
+      {"\x1B$(D\x30\x21\x1B(Bz", "\x81\xACz"},  // JIS X 0212: the geta mark
       {"\x1B"
        "Zx",
        "Zx"},  // unknown escape: only the ESC goes

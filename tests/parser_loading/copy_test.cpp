@@ -1,7 +1,6 @@
 // The cache copy with its charset sniffing, chunk by chunk, and the decoding of all five
 // encodings, checked on the characters that come out.
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -13,26 +12,13 @@
 #include "platform/win32/mfc/afx.h"
 #include "platform/win32/ui/automation.h"
 #include "platform/win32/ui/defs.h"
+#include "tests/parser_loading/iconv_text.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 using platform::com::Utf8ToUtf16;
-
-std::string Iconv(const std::string& in, const char* to) {
-  iconv_t cd = iconv_open(to, "UTF-8");
-  std::string out(in.size() * 4 + 16, '\0');
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  char* dst = out.data();
-  size_t dstLeft = out.size();
-  iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  iconv(cd, nullptr, nullptr, &dst, &dstLeft);
-  iconv_close(cd);
-  out.resize(out.size() - dstLeft);
-  return out;
-}
 
 // Hands out its chunks one per Read, then ends or throws as a broken file would.
 class ChunkSource : public CStdioFile {
@@ -154,7 +140,7 @@ TEST(DecodePage, FiveEncodingsGiveTheSameCharacters) {
       source = "<p>日本語「電子書籍」カタカナ ひらがな ~/user/ \\ ABC</p>";
       expected = source;
     }
-    EXPECT_EQ(DecodePage(Iconv(source, c.iconvName), c.code), Utf8ToUtf16(expected));
+    EXPECT_EQ(DecodePage(nbtest::Encode(source, c.iconvName), c.code), Utf8ToUtf16(expected));
   }
 }
 

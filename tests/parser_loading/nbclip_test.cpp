@@ -1,7 +1,6 @@
 // `nbclip convert --from-address` end to end: pages served on 127.0.0.1 in each charset, the
 // book read back with `nbclip dump`.
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 
@@ -9,25 +8,12 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/parser_loading/iconv_text.h"
 #include "tests/support/http_server.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Iconv(const std::string& in, const char* to) {
-  iconv_t cd = iconv_open(to, "UTF-8");
-  std::string out(in.size() * 4 + 16, '\0');
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  char* dst = out.data();
-  size_t dstLeft = out.size();
-  iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  iconv(cd, nullptr, nullptr, &dst, &dstLeft);
-  iconv_close(cd);
-  out.resize(out.size() - dstLeft);
-  return out;
-}
 
 // Runs a shell command; gives its standard output and sets status to its exit status.
 std::string RunCommand(const std::string& command, int& status) {
@@ -79,8 +65,8 @@ TEST(NbclipFromAddress, ConvertsEachCharsetAndReportsIt) {
     SCOPED_TRACE(c.path);
     std::string page =
         std::string("<html><head>") + c.meta + "</head><body><p>" + text + "</p></body></html>";
-    server.Serve(c.path,
-                 {.headers = {{"Content-Type", c.contentType}}, .body = Iconv(page, c.iconvName)});
+    server.Serve(c.path, {.headers = {{"Content-Type", c.contentType}},
+                          .body = nbtest::Encode(page, c.iconvName)});
     std::string book = (dir / (std::string(c.path + 1) + ".nbk")).string();
     int status = 0;
     std::string out = RunCommand(env + Quoted(NBCLIP) + " convert --from-address " +

@@ -163,23 +163,6 @@ TEST_F(InternetTest, OpenFailuresThrow) {
   }
 }
 
-TEST_F(InternetTest, ExceptionCarriesAReadableMessage) {
-  std::string url = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/x";
-  try {
-    Open(session_, url);
-    FAIL() << "no exception";
-  } catch (CInternetException* e) {
-    char16_t buf[512];
-    EXPECT_TRUE(e->GetErrorMessage(buf, 512));
-    EXPECT_NE(std::u16string(buf).find(Utf8ToUtf16(url)), std::u16string::npos);
-    char16_t tiny[4] = {u'x', u'x', u'x', u'x'};
-    EXPECT_TRUE(e->GetErrorMessage(tiny, 3));
-    EXPECT_EQ(tiny[2], 0);  // truncated and terminated
-    EXPECT_EQ(e->m_dwContext, 1u);
-    e->Delete();
-  }
-}
-
 // The system's code holds downloads as CStdioFile* and catches CException*.
 TEST_F(InternetTest, FileAndExceptionFitTheClassLibrary) {
   server_.Serve("/a", {.body = "abc"});
@@ -203,8 +186,16 @@ TEST_F(InternetTest, FileAndExceptionFitTheClassLibrary) {
     Open(session_, refused);
     ADD_FAILURE() << "no exception";
   } catch (CException* e) {
-    char16_t text[256];
-    EXPECT_TRUE(e->GetErrorMessage(text, 256));
+    char16_t text[512];
+    EXPECT_TRUE(e->GetErrorMessage(text, 512));
+    EXPECT_NE(std::u16string(text).find(Utf8ToUtf16(refused)), std::u16string::npos);
+    char16_t tiny[4] = {u'x', u'x', u'x', u'x'};
+    EXPECT_TRUE(e->GetErrorMessage(tiny, 3));
+    EXPECT_EQ(tiny[2], 0);  // truncated and terminated
+    auto* inet = dynamic_cast<CInternetException*>(e);
+    ASSERT_NE(inet, nullptr);
+    EXPECT_EQ(inet->m_dwError, ERROR_INTERNET_CANNOT_CONNECT);
+    EXPECT_EQ(inet->m_dwContext, 1u);
     e->Delete();
   }
 }
