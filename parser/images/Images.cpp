@@ -139,7 +139,10 @@ int CHtmlPageConverter::AddImage(IDispatch* node, IHTMLElement* element) {
         folder.append(object);
         object = std::move(folder);
       }
-      address = m_strScheme + m_strServer + object;
+      // For a local file the server part holds the file's folder, which the object path
+      // already carries; putting both in front would name the folder twice.
+      const bool local = m_strScheme == u"file://";
+      address = m_strScheme + (local ? std::u16string() : m_strServer) + object;
       split = Split(address);
     }
   }

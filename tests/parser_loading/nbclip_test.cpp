@@ -96,4 +96,30 @@ TEST(NbclipFromAddress, ConvertsEachCharsetAndReportsIt) {
   fs::remove_all(dir);
 }
 
+// A local page loaded by address keeps its images, also from a folder whose name has a blank.
+TEST(NbclipFromAddress, LocalPageKeepsItsImages) {
+  fs::path dir = fs::temp_directory_path() / ("nb-nbclip-local-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "tmp");
+  fs::copy(fs::path(NB_SOURCE_DIR) / "examples" / "sample", dir / "my pages",
+           fs::copy_options::recursive);
+  std::string env = "TMPDIR=" + Quoted((dir / "tmp").string()) +
+                    " XDG_DATA_HOME=" + Quoted(dir.string()) +
+                    " NUBRA_REGISTRY_DIR=" + Quoted(dir.string()) +
+                    " NUBRA_COMMON_DIR=" + Quoted(NB_SHARE_DIR) + " ";
+  const std::string address = "file://" + dir.string() + "/my%20pages/index.html";
+  const std::string book = (dir / "local.nbk").string();
+  {
+    int status = 0;
+    std::string out = RunCommand(env + Quoted(NBCLIP) + " convert --from-address " +
+                                     Quoted(address) + " -o " + Quoted(book) + " 2>&1",
+                                 status);
+    EXPECT_EQ(status, 0) << out;
+    std::string dump = RunCommand(Quoted(NBCLIP) + " dump " + Quoted(book), status);
+    EXPECT_NE(dump.find("images 3\n"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("image-block"), std::string::npos) << dump;
+  }
+  fs::remove_all(dir);
+}
+
 }  // namespace
