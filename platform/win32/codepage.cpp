@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 
+#include "platform/com/com.h"
 #include "platform/win32/kernel.h"
 
 namespace {
@@ -136,32 +137,18 @@ Result DecodeUtf8(const unsigned char* s, size_t n, bool strict, std::u16string&
 }
 
 Result EncodeUtf8(const char16_t* s, size_t n, bool strict, std::string& out) {
-  out.reserve(n * 3);
-  for (size_t i = 0; i < n; ++i) {
-    char32_t cp = s[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      if (strict) return Result::kInvalid;
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | cp >> 6));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | cp >> 12));
-      out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | cp >> 18));
-      out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  if (strict) {
+    // A lone surrogate has no UTF-8 form; only the lenient mode may replace it.
+    for (size_t i = 0; i < n; ++i) {
+      if (s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 &&
+          s[i + 1] <= 0xDFFF) {
+        ++i;
+      } else if (s[i] >= 0xD800 && s[i] <= 0xDFFF) {
+        return Result::kInvalid;
+      }
     }
   }
+  out = platform::com::Utf16ToUtf8(std::u16string_view(s, n));
   return Result::kOk;
 }
 
