@@ -10,14 +10,14 @@
 // {00000000-0000-0000-0000-000000000000}
 extern "C" const IID IID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 // {00000000-0000-0000-C000-000000000046}
-extern "C" const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000,
-                                     {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+extern "C" const IID IID_IUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 // {00020400-0000-0000-C000-000000000046}
-extern "C" const IID IID_IDispatch = {0x00020400, 0x0000, 0x0000,
-                                      {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+extern "C" const IID IID_IDispatch = {
+    0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 // {00000001-0000-0000-C000-000000000046}
-extern "C" const IID IID_IClassFactory = {0x00000001, 0x0000, 0x0000,
-                                          {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+extern "C" const IID IID_IClassFactory = {
+    0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // ---------------------------------------------------------------------------------------------
 // GUID text
@@ -40,7 +40,9 @@ HRESULT StringFromIID(REFIID iid, LPOLESTR* out) {
   return S_OK;
 }
 
-HRESULT StringFromCLSID(REFCLSID clsid, LPOLESTR* out) { return StringFromIID(clsid, out); }
+HRESULT StringFromCLSID(REFCLSID clsid, LPOLESTR* out) {
+  return StringFromIID(clsid, out);
+}
 
 HRESULT CLSIDFromString(LPCOLESTR text, CLSID* out) {
   if (!text || !out) return E_INVALIDARG;
@@ -53,10 +55,14 @@ HRESULT CLSIDFromString(LPCOLESTR text, CLSID* out) {
     if (c == 0) return E_INVALIDARG;
     if (kShape[i] == 'X') {
       int v;
-      if (c >= '0' && c <= '9') v = c - '0';
-      else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-      else return E_INVALIDARG;
+      if (c >= '0' && c <= '9')
+        v = c - '0';
+      else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
+      else
+        return E_INVALIDARG;
       nibbles[n++] = static_cast<BYTE>(v);
     } else if (c != static_cast<char16_t>(kShape[i])) {
       return E_INVALIDARG;
@@ -74,8 +80,12 @@ HRESULT CLSIDFromString(LPCOLESTR text, CLSID* out) {
   return S_OK;
 }
 
-void* CoTaskMemAlloc(SIZE_T size) { return std::malloc(size ? size : 1); }
-void CoTaskMemFree(void* p) { std::free(p); }
+void* CoTaskMemAlloc(SIZE_T size) {
+  return std::malloc(size ? size : 1);
+}
+void CoTaskMemFree(void* p) {
+  std::free(p);
+}
 
 // ---------------------------------------------------------------------------------------------
 // BSTR: [uint32 byte length][UTF-16 characters][0]
@@ -118,7 +128,9 @@ UINT SysStringByteLen(BSTR text) {
   return bytes;
 }
 
-UINT SysStringLen(BSTR text) { return SysStringByteLen(text) / 2; }
+UINT SysStringLen(BSTR text) {
+  return SysStringByteLen(text) / 2;
+}
 
 // ---------------------------------------------------------------------------------------------
 // VARIANT
@@ -318,15 +330,21 @@ platform::com::CreateFunction FindInTable(REFCLSID clsid) {
 }
 }  // namespace
 
-HRESULT CoInitialize(void*) { return CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+HRESULT CoInitialize(void*) {
+  return CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+}
 
-HRESULT CoInitializeEx(void*, DWORD) { return t_coinit_count++ == 0 ? S_OK : S_FALSE; }
+HRESULT CoInitializeEx(void*, DWORD) {
+  return t_coinit_count++ == 0 ? S_OK : S_FALSE;
+}
 
 void CoUninitialize() {
   if (t_coinit_count > 0) --t_coinit_count;
 }
 
-int CoInitializeCount() { return t_coinit_count; }
+int CoInitializeCount() {
+  return t_coinit_count;
+}
 
 namespace platform::com {
 void RegisterClass(REFCLSID clsid, CreateFunction create) {
@@ -352,8 +370,7 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD, void*, REFIID riid, void** ppv) 
   return platform::com::GetInprocClassObject(clsid, riid, ppv);
 }
 
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid,
-                         void** ppv) {
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (auto create = FindInTable(clsid)) return create(outer, riid, ppv);

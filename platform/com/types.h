@@ -79,7 +79,7 @@ using HRSRC = void*;
 
 #define LOWORD(l) (static_cast<WORD>(static_cast<DWORD_PTR>(l) & 0xffff))
 #define HIWORD(l) (static_cast<WORD>((static_cast<DWORD_PTR>(l) >> 16) & 0xffff))
-#define MAKELONG(a, b)                                     \
+#define MAKELONG(a, b)                                            \
   (static_cast<LONG>((static_cast<DWORD>(static_cast<WORD>(a))) | \
                      (static_cast<DWORD>(static_cast<WORD>(b)) << 16)))
 #define MAKEWPARAM(l, h) (static_cast<WPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
