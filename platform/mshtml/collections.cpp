@@ -19,16 +19,7 @@ class ElementCollection final : public IHTMLElementCollection, LiveObject {
   ElementCollection(std::shared_ptr<Tree> tree, std::vector<Node*> nodes)
       : tree_(std::move(tree)), nodes_(std::move(nodes)) {}
 
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLElementCollection) {
-      *ppv = static_cast<IHTMLElementCollection*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
+  NB_MSHTML_ONE_INTERFACE(IHTMLElementCollection)
 
   HRESULT get_length(LONG* p) override {
     if (!p) return E_POINTER;
@@ -88,16 +79,7 @@ class FramesCollection final : public IHTMLFramesCollection2, LiveObject {
   explicit FramesCollection(std::vector<ComPtr<IHTMLWindow2>> windows)
       : windows_(std::move(windows)) {}
 
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLFramesCollection2) {
-      *ppv = static_cast<IHTMLFramesCollection2*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
+  NB_MSHTML_ONE_INTERFACE(IHTMLFramesCollection2)
   HRESULT item(VARIANT* index, VARIANT* result) override {
     return FrameItem(windows_, index, result);
   }
@@ -178,16 +160,7 @@ class StyleSheet final : public IHTMLStyleSheet, LiveObject {
 
  public:
   explicit StyleSheet(std::u16string href) : href_(std::move(href)) {}
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLStyleSheet) {
-      *ppv = static_cast<IHTMLStyleSheet*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
+  NB_MSHTML_ONE_INTERFACE(IHTMLStyleSheet)
   HRESULT get_href(BSTR* p) override {
     if (!p) return E_POINTER;
     *p = SysAllocString(href_);
@@ -204,16 +177,7 @@ class StyleSheetsCollection final : public IHTMLStyleSheetsCollection, LiveObjec
 
  public:
   explicit StyleSheetsCollection(std::vector<std::u16string> hrefs) : hrefs_(std::move(hrefs)) {}
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLStyleSheetsCollection) {
-      *ppv = static_cast<IHTMLStyleSheetsCollection*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
+  NB_MSHTML_ONE_INTERFACE(IHTMLStyleSheetsCollection)
   HRESULT get_length(LONG* p) override {
     if (!p) return E_POINTER;
     *p = static_cast<LONG>(hrefs_.size());

@@ -61,16 +61,7 @@ class CurrentStyle final : public IHTMLCurrentStyle, LiveObject {
  public:
   CurrentStyle(std::shared_ptr<Tree> tree, Node* node) : tree_(std::move(tree)), node_(node) {}
 
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLCurrentStyle) {
-      *ppv = static_cast<IHTMLCurrentStyle*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
+  NB_MSHTML_ONE_INTERFACE(IHTMLCurrentStyle)
 
   HRESULT get_fontSize(VARIANT* p) override { return Variant(css::Property::FontSize, p); }
   HRESULT get_lineHeight(VARIANT* p) override { return Variant(css::Property::LineHeight, p); }

@@ -20,6 +20,19 @@ namespace detail {
 void CountObject(int delta);
 }
 
+// QueryInterface of an object that answers one interface besides IUnknown and IDispatch.
+#define NB_MSHTML_ONE_INTERFACE(Interface)                                          \
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {                        \
+    if (!ppv) return E_POINTER;                                                     \
+    *ppv = nullptr;                                                                 \
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_##Interface) { \
+      *ppv = static_cast<Interface*>(this);                                         \
+      AddRef();                                                                     \
+      return S_OK;                                                                  \
+    }                                                                               \
+    return E_NOINTERFACE;                                                           \
+  }
+
 // Reference counting and the IDispatch members for one object that may answer several
 // interfaces; Derived implements QueryInterface.
 #define NB_MSHTML_REFCOUNT                                                                        \
