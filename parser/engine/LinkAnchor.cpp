@@ -8,20 +8,23 @@ void CLinkAnchor::StartLink(CNBKBook* book, CNBKTextObject* textObject) {
   if (!book) return;
   m_pButton = book->CreateObject(NBK_BUTTON_KIND);
   if (!m_pButton) return;
+  m_buttons.push_back(m_pButton);
   unsigned long id = m_pButton->GetObjID();
-  if (textObject) {
-    textObject->StartTextButton(id);
-    if (m_pTargetPage)
-      static_cast<CNBKButtonObject*>(m_pButton)->SetJumpTo(m_pTargetPage, m_pTargetBlock);
-  }
+  if (textObject) textObject->StartTextButton(id);
+  if (m_pTargetPage)
+    static_cast<CNBKButtonObject*>(m_pButton)->SetJumpTo(m_pTargetPage, m_pTargetBlock);
 }
 
 void CLinkAnchor::SetTarget(CNBKObject* page, CNBKTextObject* textObject) {
   if (!textObject) return;
+  SetTargetBlock(page, textObject->GetBlock());
+}
+
+void CLinkAnchor::SetTargetBlock(CNBKObject* page, CNBKObject* block) {
   m_pTargetPage = page;
-  m_pTargetBlock = textObject->GetBlock();
-  if (m_pButton)
-    static_cast<CNBKButtonObject*>(m_pButton)->SetJumpTo(m_pTargetPage, m_pTargetBlock);
+  m_pTargetBlock = block;
+  for (CNBKObject* button : m_buttons)
+    static_cast<CNBKButtonObject*>(button)->SetJumpTo(m_pTargetPage, m_pTargetBlock);
 }
 
 CLinkAnchor* CHtmlPageConverter::FindOrCreateAnchor(const std::u16string& name) {
@@ -41,6 +44,24 @@ void CHtmlPageConverter::DeleteAnchors() {
   for (CLinkAnchor* anchor : m_linkAnchors) delete anchor;
   m_linkAnchors.clear();
   m_anchorIndex.clear();
+  m_pendingTargets.clear();
+}
+
+void CHtmlPageConverter::MarkTarget(const std::u16string& name) {
+  CLinkAnchor* record = FindOrCreateAnchor(name);
+  if (!record || record->m_bTargetMet) return;
+  record->m_bTargetMet = true;
+  // The place is the next block put on the page: the open one when it gets placed, else the
+  // one after (the old code opened a block for the name, which stayed empty and was never placed
+  // when a heading followed).
+  m_pendingTargets.push_back(record);
+}
+
+void CHtmlPageConverter::SettlePendingTargets() {
+  if (m_pLastBlock) {
+    for (CLinkAnchor* anchor : m_pendingTargets) anchor->SetTargetBlock(m_pPage, m_pLastBlock);
+  }
+  m_pendingTargets.clear();
 }
 
 std::u16string CHtmlPageConverter::StripOwnAddress(const std::u16string& href) const {
@@ -69,17 +90,15 @@ void CHtmlPageConverter::HandleAnchor(IDispatch* node) {
       if (!rest.empty() && rest[0] == u'#') {
         std::size_t hashes = rest.find_first_not_of(u'#');
         rest.erase(0, hashes == std::u16string::npos ? rest.size() : hashes);
-        if (CLinkAnchor* record = FindOrCreateAnchor(rest))
+        if (CLinkAnchor* record = FindOrCreateAnchor(rest)) {
+          // The blank before the link stays out of the button.
+          PayOwedBlank();
           record->StartLink(m_pBook, m_pTextObject);
+        }
       }
     }
   }
 
   BStr name;
-  if (SUCCEEDED(anchor->get_name(&name)) && name) {
-    if (CLinkAnchor* record = FindOrCreateAnchor(name.Str())) {
-      if (!m_pTextObject) OpenTextBlock(nullptr);
-      record->SetTarget(m_pPage, m_pTextObject);
-    }
-  }
+  if (SUCCEEDED(anchor->get_name(&name)) && name) MarkTarget(name.Str());
 }

@@ -121,6 +121,7 @@ class Style : public Object<IHTMLCurrentStyle> {
   HRESULT get_borderStyle(BSTR* p) override { return Text("border-style", p); }
   HRESULT get_pageBreakAfter(BSTR* p) override { return Text("page-break-after", p); }
   HRESULT get_display(BSTR* p) override { return Text("display", p, defaultDisplay); }
+  HRESULT get_whiteSpace(BSTR* p) override { return Text("white-space", p); }
 };
 
 class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement, IHTMLAnchorElement,
