@@ -218,8 +218,6 @@ int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element) {
       m_pTextObject = nullptr;
       m_pTextBlock = nullptr;
     }
-    if (tag == u"LI") m_strItemMarker.clear();
-    if ((tag == u"OL" || tag == u"UL") && !m_lists.empty()) m_lists.pop_back();
     if (!m_strPendingText.empty()) {
       if (m_pTextObject) {
         FlushPendingText();
@@ -235,6 +233,9 @@ int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element) {
     std::u16string_view after(pageBreak.Get() ? pageBreak.Get() : u"");
     bool keepOpen = after == u"always" || after == u"right" || after == u"left";
     if (!keepOpen && m_pTextObject) CloseTextBlock();
+    // An item that met no text leaves no marker behind for the text after it.
+    if (tag == u"LI") m_strItemMarker.clear();
+    if ((tag == u"OL" || tag == u"UL") && !m_lists.empty()) m_lists.pop_back();
     m_styleReader.PopStyle();
     return 0;
   }

@@ -184,9 +184,16 @@ class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement, 
   HRESULT get_all(IDispatch** p) override {
     return Give(static_cast<IHTMLElementCollection*>(&all), reinterpret_cast<void**>(p));
   }
-  HRESULT getAttribute(BSTR, LONG, VARIANT* v) override {
+  HRESULT getAttribute(BSTR name, LONG, VARIANT* v) override {
     VariantInit(v);
-    return E_NOTIMPL;
+    v->vt = VT_NULL;
+    std::string key;
+    for (const char16_t* c = name; c && *c; ++c) key.push_back(static_cast<char>(*c));
+    auto it = props.find(key);
+    if (it == props.end()) return S_OK;
+    v->vt = VT_BSTR;
+    v->bstrVal = SysAllocString(W(it->second));
+    return S_OK;
   }
 
   // IHTMLElement2
