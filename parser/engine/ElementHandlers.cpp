@@ -170,6 +170,8 @@ int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element) {
     if (m_pTextObject) m_pTextObject->Write();
     BeginInlineStyle(element);
   } else if (tag == u"RUBY") {
+    // The blank before a ruby stays out of its base text.
+    PayOwedBlank();
     command(CMD_RUBY_START);
   } else if (tag == u"RB") {
     command(CMD_RUBY_BASE_START);
