@@ -23,11 +23,11 @@ constexpr unsigned short CMD_RUBY_TEXT_END = 0xF5AE;
 // lays out as blocks too; the old code made them inline, so the entries of a table of contents made
 // of a definition list ran together and list items ran into each other.
 constexpr std::array<std::u16string_view, 32> kBlockTags = {
-    u"ADDRESS", u"BLOCKQUOTE", u"DIV",    u"DL",         u"H1",      u"H2",     u"H3",
-    u"H4",      u"H5",         u"H6",     u"OL",         u"P",       u"PRE",    u"TABLE",
-    u"UL",      u"DT",         u"DD",     u"LI",         u"SECTION", u"ARTICLE", u"FIGURE",
-    u"HEADER",  u"FOOTER",     u"NAV",    u"MAIN",       u"ASIDE",   u"FIGCAPTION",
-    u"CENTER",  u"DETAILS",    u"SUMMARY", u"FORM",      u"FIELDSET"};
+    u"ADDRESS", u"BLOCKQUOTE", u"DIV",  u"DL",      u"H1",      u"H2",         u"H3",
+    u"H4",      u"H5",         u"H6",   u"OL",      u"P",       u"PRE",        u"TABLE",
+    u"UL",      u"DT",         u"DD",   u"LI",      u"SECTION", u"ARTICLE",    u"FIGURE",
+    u"HEADER",  u"FOOTER",     u"NAV",  u"MAIN",    u"ASIDE",   u"FIGCAPTION", u"CENTER",
+    u"DETAILS", u"SUMMARY",    u"FORM", u"FIELDSET"};
 
 bool IsBlockTag(std::u16string_view tag) {
   for (std::u16string_view block : kBlockTags) {

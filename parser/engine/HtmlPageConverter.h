@@ -76,8 +76,7 @@ class CHtmlPageConverter {
 
   // Text runs and text blocks. A run is gathered as the page shows it: with its container's
   // white-space preserved (blanks as no-break spaces, which are never trimmed), else collapsed.
-  void CollectAdjacentText(IHTMLElement2* element, const char16_t* where,
-                           bool preserve = false);
+  void CollectAdjacentText(IHTMLElement2* element, const char16_t* where, bool preserve = false);
   void FlushPendingText();
   // Adds text to the open text object: a blank between two pieces of text on a line, none at
   // the start or end of a block or line; each line feed as the line-break command.

@@ -4,6 +4,38 @@
 #include "parser/engine/HtmlPageConverter.h"
 #include "platform/inet/url.h"
 
+namespace {
+
+int HexValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
+}
+
+// A fragment as the name it stands for: the address gives "%20" for a blank of an id such as
+// "_customizing_vim_with internal_features", and a browser decodes it before it looks.
+std::u16string DecodeFragment(const std::u16string& fragment) {
+  if (fragment.find(u'%') == std::u16string::npos) return fragment;
+  std::string bytes;
+  std::size_t run = 0;  // start of the characters not yet taken over
+  for (std::size_t i = 0; i + 2 < fragment.size(); ++i) {
+    int hi, lo;
+    if (fragment[i] != u'%' || (hi = HexValue(fragment[i + 1])) < 0 ||
+        (lo = HexValue(fragment[i + 2])) < 0) {
+      continue;
+    }
+    bytes += platform::com::Utf16ToUtf8(std::u16string_view(fragment).substr(run, i - run));
+    bytes.push_back(static_cast<char>(hi * 16 + lo));
+    i += 2;
+    run = i + 1;
+  }
+  bytes += platform::com::Utf16ToUtf8(std::u16string_view(fragment).substr(run));
+  return platform::com::Utf8ToUtf16(bytes);
+}
+
+}  // namespace
+
 void CLinkAnchor::StartLink(CNBKBook* book, CNBKTextObject* textObject) {
   if (!book) return;
   m_pButton = book->CreateObject(NBK_BUTTON_KIND);
@@ -90,7 +122,7 @@ void CHtmlPageConverter::HandleAnchor(IDispatch* node) {
       if (!rest.empty() && rest[0] == u'#') {
         std::size_t hashes = rest.find_first_not_of(u'#');
         rest.erase(0, hashes == std::u16string::npos ? rest.size() : hashes);
-        if (CLinkAnchor* record = FindOrCreateAnchor(rest)) {
+        if (CLinkAnchor* record = FindOrCreateAnchor(DecodeFragment(rest))) {
           // The blank before the link stays out of the button.
           PayOwedBlank();
           record->StartLink(m_pBook, m_pTextObject);

@@ -114,8 +114,8 @@ std::string RasterizeSvg(std::string_view svg, int widthAttr, int heightAttr) {
   std::string png;
   if (svg.empty() || svg.size() > kMaxSvgBytes) return png;
   GError* error = nullptr;
-  RsvgHandle* handle = rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()),
-                                                 svg.size(), &error);
+  RsvgHandle* handle =
+      rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()), svg.size(), &error);
   if (!handle) {
     if (error) g_error_free(error);
     return png;

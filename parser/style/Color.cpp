@@ -157,7 +157,7 @@ const NamedColor kNamedColors[kNamedColorCount + 1] = {
     {u"whitesmoke", 0xF5F5F5},
     {u"yellow", 0xFFFF00},
     {u"yellowgreen", 0x9ACD32},
-{u"", 0},
+    {u"", 0},
 };
 
 namespace {

@@ -142,11 +142,12 @@ TEST_F(ConvertTest, FidelityOnARealisticPage) {
   std::string dump = ConvertAndDump({(kPages / "fidelity.html").string()}, "");
   auto has = [&dump](const std::string& s) { return dump.find(s) != std::string::npos; };
   // body{font-size:90%}: H1 180, H2 135, H3 105, every paragraph 90 (0x5a), headings bold.
-  EXPECT_TRUE(has("attr 0xf511 = 0x000000b4\n      attr 0xf51b = 0x00000113\n      attr 0xf53c = "
-                  "0x00000001\n      attr 0xf517 = 0x00000000\n      attr 0xf515 = 0x000002bc"));
+  EXPECT_TRUE(
+      has("attr 0xf511 = 0x000000b4\n      attr 0xf51b = 0x00000113\n      attr 0xf53c = "
+          "0x00000001\n      attr 0xf517 = 0x00000000\n      attr 0xf515 = 0x000002bc"));
   EXPECT_FALSE(has("attr 0xf511 = 0x00000051"));  // 81: a second paragraph shrunk again
   EXPECT_FALSE(has("command 0xf511"));            // the link in H1 keeps the heading's size
-  EXPECT_TRUE(has("text \" b\""));               // <code>a</code> <code>b</code>
+  EXPECT_TRUE(has("text \" b\""));                // <code>a</code> <code>b</code>
   EXPECT_TRUE(has("text \"    a, b = 0, 1\""));
   EXPECT_TRUE(has("text \"\\treturn a\""));
   EXPECT_TRUE(has("text \"10. ten\""));

@@ -33,8 +33,8 @@ TEST_F(StyleReaderTest, RelativeSizesFollowTheEnclosingElement) {
     const char* fontSize;  // pushed on top of what is open
     WORD size;
   };
-  for (const Step& s : {Step{"12pt", 90}, Step{"2em", 200}, Step{"small", 90},
-                        Step{"150%", 150}, Step{"0", 100}, Step{"larger", 120}}) {
+  for (const Step& s : {Step{"12pt", 90}, Step{"2em", 200}, Step{"small", 90}, Step{"150%", 150},
+                        Step{"0", 100}, Step{"larger", 120}}) {
     reader_.PushStyle(Styled({{"font-size", s.fontSize}}));
     EXPECT_EQ(reader_.GetTopStyle()->m_nFontSize, s.size) << s.fontSize;
     reader_.PopStyle();
@@ -170,13 +170,12 @@ TEST_F(StyleReaderTest, WholeStyles) {
   reader_.ApplyTopStyle(text_);
   reader_.ApplyEnclosingStyle(text_);
   // Colours go as their bytes in memory order: 0x00RRGGBB as 0xBBGGRR00.
-  EXPECT_EQ(
-      recording::Calls(),
-      // The weight goes with the rest: a heading's text is bold.
-      (Calls{"T3.ChangeAtr(F511,5A)", "T3.ChangeAtr(F51B,8C)", "T3.ChangeAtr(F53C,4)",
-             "T3.ChangeAtr(F517,FF0000)", "T3.ChangeAtr(F515,2BC)", "B4.ChangeAtr(F534,FF000000)",
-             "T3.ChangeAtr(F511,6E)", "T3.ChangeAtr(F51B,0)", "T3.ChangeAtr(F53C,1)",
-             "T3.ChangeAtr(F517,0)", "T3.ChangeAtr(F515,190)"}));
+  EXPECT_EQ(recording::Calls(),
+            // The weight goes with the rest: a heading's text is bold.
+            (Calls{"T3.ChangeAtr(F511,5A)", "T3.ChangeAtr(F51B,8C)", "T3.ChangeAtr(F53C,4)",
+                   "T3.ChangeAtr(F517,FF0000)", "T3.ChangeAtr(F515,2BC)",
+                   "B4.ChangeAtr(F534,FF000000)", "T3.ChangeAtr(F511,6E)", "T3.ChangeAtr(F51B,0)",
+                   "T3.ChangeAtr(F53C,1)", "T3.ChangeAtr(F517,0)", "T3.ChangeAtr(F515,190)"}));
 }
 
 TEST(PackColorTest, BytesInMemoryOrder) {

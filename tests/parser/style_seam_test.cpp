@@ -21,8 +21,8 @@ std::string U8(const std::u16string& s) {
 
 ComPtr<IHTMLDocument2> Load(const std::string& html) {
   ComPtr<IHTMLDocument2> doc;
-  EXPECT_EQ(S_OK, platform::mshtml::CreateDocument(html, u"file:///seam/page.html", "text/html",
-                                                   {}, &doc));
+  EXPECT_EQ(S_OK, platform::mshtml::CreateDocument(html, u"file:///seam/page.html", "text/html", {},
+                                                   &doc));
   return doc;
 }
 
@@ -112,7 +112,8 @@ TEST_P(StyleSeamTest, WhatCurrentStyleGivesAndWhatSizeComesOut) {
   }
 }
 
-constexpr const char* kHeadings = "<h1>One <a href='#x'>link</a></h1><h2>Two</h2><h3>Three</h3><p>Body";
+constexpr const char* kHeadings =
+    "<h1>One <a href='#x'>link</a></h1><h2>Two</h2><h3>Three</h3><p>Body";
 constexpr const char* kSmaller = "<style>body{font-size:90%}</style><p>a<p>b<p>c<div><p>d</div>";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -123,8 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
         SeamCase{"H1", kHeadings, "H1", 0, "2em", 200},
         SeamCase{"H2", kHeadings, "H2", 0, "1.5em", 150},
         SeamCase{"H3", kHeadings, "H3", 0, "1.17em", 117},
-        SeamCase{"a link inside H1 is at the heading's size", kHeadings, "A", 0, "33.3334px",
-                 200},
+        SeamCase{"a link inside H1 is at the heading's size", kHeadings, "A", 0, "33.3334px", 200},
         // body{font-size:90%}: every paragraph at 90, however many came before.
         SeamCase{"first paragraph", kSmaller, "P", 0, "15px", 90},
         SeamCase{"third paragraph", kSmaller, "P", 2, "15px", 90},
@@ -134,34 +134,35 @@ INSTANTIATE_TEST_SUITE_P(
                  180},
         SeamCase{"pixels", "<style>body{font-size:14px} h1{font-size:150%}</style><h1>x<b>y</b>",
                  "B", 0, "21px", 126},
-        SeamCase{"a declared size is as written", "<div style='font-size:2em'><p style='font-size:50%'>x",
-                 "P", 0, "50%", 100},
+        SeamCase{"a declared size is as written",
+                 "<div style='font-size:2em'><p style='font-size:50%'>x", "P", 0, "50%", 100},
         SeamCase{"an absolute size is inherited as written", "<div style='font-size:12pt'><p>x",
                  "P", 0, "12pt", 90},
         SeamCase{"smaller inside small", "<p style='font-size:small'>a<small>b<b>c</b></small>",
                  "B", 0, "12.5px", 75},
         SeamCase{"font size +1", "<p><font size=+1>a<b>b</b></font>", "B", 0, "18.3334px", 110},
-        SeamCase{"rem against the root", "<style>html{font-size:50%}</style><p style='font-size:3rem'>x",
-                 "P", 0, "25px", 150},
+        SeamCase{"rem against the root",
+                 "<style>html{font-size:50%}</style><p style='font-size:3rem'>x", "P", 0, "25px",
+                 150},
         // Deep nesting does not compound.
         SeamCase{"nested em", "<style>div{font-size:1em}</style><div><div><div><div><p>x", "P", 0,
                  "16.6667px", 100}),
     SeamName);
 
-INSTANTIATE_TEST_SUITE_P(
-    LineHeights, StyleSeamTest,
-    testing::Values(
-        SeamCase{"unitless 1.5", "<p style='line-height:1.5'>x", "P", 0, "medium", 100, "25px",
-                 150},
-        SeamCase{"unitless 1", "<p style='line-height:1'>x", "P", 0, "medium", 100,
-                 "16.6667px", 100},
-        SeamCase{"a factor is inherited with the child's own size",
-                 "<p style='line-height:1.5'>x<big>y</big>", "BIG", 0, "larger", 120, "30px", 180},
-        SeamCase{"a percentage is inherited as the height it was",
-                 "<p style='line-height:150%'>x<big>y</big>", "BIG", 0, "larger", 120, "25px",
-                 150},
-        SeamCase{"declared em", "<p style='font-size:small;line-height:2em'>x", "P", 0, "small",
-                 90, "2em", 180}),
-    SeamName);
+INSTANTIATE_TEST_SUITE_P(LineHeights, StyleSeamTest,
+                         testing::Values(SeamCase{"unitless 1.5", "<p style='line-height:1.5'>x",
+                                                  "P", 0, "medium", 100, "25px", 150},
+                                         SeamCase{"unitless 1", "<p style='line-height:1'>x", "P",
+                                                  0, "medium", 100, "16.6667px", 100},
+                                         SeamCase{"a factor is inherited with the child's own size",
+                                                  "<p style='line-height:1.5'>x<big>y</big>", "BIG",
+                                                  0, "larger", 120, "30px", 180},
+                                         SeamCase{"a percentage is inherited as the height it was",
+                                                  "<p style='line-height:150%'>x<big>y</big>",
+                                                  "BIG", 0, "larger", 120, "25px", 150},
+                                         SeamCase{"declared em",
+                                                  "<p style='font-size:small;line-height:2em'>x",
+                                                  "P", 0, "small", 90, "2em", 180}),
+                         SeamName);
 
 }  // namespace

@@ -72,8 +72,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ParseMarginTest,
                                          MarginCase{u"10em", 10}, MarginCase{u"0px", 0},
                                          MarginCase{u"5", 0}, MarginCase{u"auto", 0},
                                          MarginCase{u"12.5pt", 12}, MarginCase{u"50%", 40000},
-                                         MarginCase{u"100%", 14464}, MarginCase{u"-3px", 0}, MarginCase{u"-1em", 0},
-                                         MarginCase{nullptr, 0}));
+                                         MarginCase{u"100%", 14464}, MarginCase{u"-3px", 0},
+                                         MarginCase{u"-1em", 0}, MarginCase{nullptr, 0}));
 
 TEST(ParseFontWeightTest, OnlyExactWordsAndNumbers) {
   struct Case {
@@ -128,8 +128,8 @@ TEST(NamedColorTableTest, HoldsBothSpellingsInOrder) {
   EXPECT_EQ(std::u16string(kNamedColors[kNamedColorCount - 1].name), u"yellowgreen");
   EXPECT_EQ(kNamedColors[kNamedColorCount].colour, 0u);
   // The "grey" spellings that pages write give the colour of their "gray" twins.
-  for (const char16_t* grey : {u"darkgrey", u"darkslategrey", u"dimgrey", u"grey",
-                               u"lightslategrey", u"slategrey"}) {
+  for (const char16_t* grey :
+       {u"darkgrey", u"darkslategrey", u"dimgrey", u"grey", u"lightslategrey", u"slategrey"}) {
     std::u16string gray(grey);
     gray.replace(gray.find(u"grey"), 4, u"gray");
     EXPECT_EQ(LookupColorName(grey), LookupColorName(gray.c_str()));

@@ -35,11 +35,11 @@ TEST(SvgTest, DisplayedSize) {
     double iw, ih;
     int w, h, expectW, expectH;
   } cases[] = {
-      {40, 20, 0, 0, 40, 20},     // intrinsic
-      {40, 20, 80, 0, 80, 40},    // width only keeps the ratio
-      {40, 20, 0, 10, 20, 10},    // height only
-      {40, 20, 30, 30, 30, 30},   // both
-      {0, 0, 0, 0, 300, 150},     // none at all
+      {40, 20, 0, 0, 40, 20},        // intrinsic
+      {40, 20, 80, 0, 80, 40},       // width only keeps the ratio
+      {40, 20, 0, 10, 20, 10},       // height only
+      {40, 20, 30, 30, 30, 30},      // both
+      {0, 0, 0, 0, 300, 150},        // none at all
       {40, 20, 9000, 0, 1000, 500},  // kept to the largest side
   };
   for (const Case& c : cases) {

@@ -74,8 +74,8 @@ struct ComputedStyle {
   std::uint8_t fontUnit = 0;
   std::uint8_t lineKind = LineNormal;
   bool SameSizes(const ComputedStyle& o) const {
-    return fontSize == o.fontSize && rootFontSize == o.rootFontSize &&
-           lineHeight == o.lineHeight && fontUnit == o.fontUnit && lineKind == o.lineKind;
+    return fontSize == o.fontSize && rootFontSize == o.rootFontSize && lineHeight == o.lineHeight &&
+           fontUnit == o.fontUnit && lineKind == o.lineKind;
   }
 };
 

@@ -16,8 +16,8 @@ struct KeywordSize {
   double units;
 };
 constexpr KeywordSize kKeywords[] = {
-    {"xx-small", 60}, {"x-small", 75},   {"small", 90},      {"medium", 100},
-    {"large", 110},   {"x-large", 125},  {"xx-large", 140},  {"xxx-large", 140},
+    {"xx-small", 60}, {"x-small", 75},  {"small", 90},     {"medium", 100},
+    {"large", 110},   {"x-large", 125}, {"xx-large", 140}, {"xxx-large", 140},
 };
 // A keyword step of "larger" and "smaller".
 constexpr double kStep = 1.2;
@@ -188,7 +188,8 @@ void ResolveFontSize(ComputedStyle& out, const ComputedStyle* parent, bool fontS
   if (fontSizeInherited && parent) {
     out.fontSize = parentSize;
     out.fontUnit = parent->fontUnit;
-    if (IsRelativeSize(parent->Get(Property::FontSize))) size = FormatLength(parentSize, parentUnit);
+    if (IsRelativeSize(parent->Get(Property::FontSize)))
+      size = FormatLength(parentSize, parentUnit);
   } else if (std::optional<Resolved> r =
                  ResolveLength(size, parentSize, parentUnit, root, 0, false);
              r && r->units > 0) {
