@@ -218,14 +218,18 @@ def sized(nodes, chars):
             continue
         # The nearer way back into step: page characters the book lacks, or book characters
         # the page does not show.
-        qa = page.find(book[i:i + 8], p, p + 5000)
-        qb = book.find(page[p:p + 8], i, i + 5000)
-        skip_page = qa - p if qa >= 0 else None
-        skip_book = qb - i if qb >= 0 else None
-        if skip_page is not None and (skip_book is None or skip_page <= skip_book):
-            p = qa
-        elif skip_book is not None:
-            i = qb
+        # Shorter runs where list markers stand every few characters.
+        for n, reach in ((8, 5000), (4, 200), (2, 16)):
+            qa = page.find(book[i:i + n], p, p + reach)
+            qb = book.find(page[p:p + n], i, i + reach)
+            skip_page = qa - p if qa >= 0 else None
+            skip_book = qb - i if qb >= 0 else None
+            if skip_page is not None and (skip_book is None or skip_page <= skip_book):
+                p = qa
+                break
+            if skip_book is not None:
+                i = qb
+                break
         else:
             i += 1
             p += 1
@@ -250,7 +254,7 @@ def measure(nbclip, path, work):
     kept = sum(1 for l in pre if l in book_lines)
     return {
         "recall": rec, "missing": missing, "w3m": rec_w3m, "glued": glue, "glued_examples": examples,
-        "sized": size_share, "matched": matched, "buttons": len(buttons), "landed": landed,
+        "sized": size_share, "matched": matched, "book_chars": len(chars), "buttons": len(buttons), "landed": landed,
         "pre": len(pre), "pre_kept": kept,
         "pre_lost": [l for l in pre if l not in book_lines][:3],
     }
@@ -284,11 +288,12 @@ def main():
                       f"buttons {r['landed']}/{r['buttons']} pre {r['pre_kept']}/{r['pre']}",
                       file=sys.stderr)
     ok = {k: v for k, v in results.items() if "error" not in v}
-    print("| page | recall | w3m recall | glued | sized | buttons landed | PRE lines kept |")
+    print("| page | recall | w3m recall | glued | sized (aligned) | buttons landed | PRE lines kept |")
     print("|---|---:|---:|---:|---:|---:|---:|")
     for name, r in ok.items():
         print(f"| {name} | {100 * r['recall']:.2f}% | {100 * r['w3m']:.2f}% | {r['glued']} | "
-              f"{100 * r['sized']:.2f}% | {r['landed']}/{r['buttons']} | {r['pre_kept']}/{r['pre']} |")
+              f"{100 * r['sized']:.2f}% ({100 * r['matched'] / max(1, r['book_chars']):.0f}%) | "
+              f"{r['landed']}/{r['buttons']} | {r['pre_kept']}/{r['pre']} |")
     for name, r in results.items():
         if "error" in r:
             print(f"| {name} | error: {r['error'][:80]} | | | | | |")
@@ -296,10 +301,12 @@ def main():
         n = len(ok)
         chars = sum(r["matched"] for r in ok.values()) or 1
         sized_all = sum(r["sized"] * r["matched"] for r in ok.values()) / chars
+        aligned = chars / max(1, sum(r["book_chars"] for r in ok.values()))
         print(f"| **total ({n} pages)** | min {100 * min(r['recall'] for r in ok.values()):.2f}%, "
               f"mean {100 * sum(r['recall'] for r in ok.values()) / n:.2f}% | "
               f"mean {100 * sum(r['w3m'] for r in ok.values()) / n:.2f}% | "
-              f"{sum(r['glued'] for r in ok.values())} | {100 * sized_all:.2f}% | "
+              f"{sum(r['glued'] for r in ok.values())} | {100 * sized_all:.2f}% ({100 * aligned:.0f}%), "
+              f"min {100 * min(r['sized'] for r in ok.values()):.2f}% | "
               f"{sum(r['landed'] for r in ok.values())}/{sum(r['buttons'] for r in ok.values())} | "
               f"{sum(r['pre_kept'] for r in ok.values())}/{sum(r['pre'] for r in ok.values())} |")
     if args.out:
