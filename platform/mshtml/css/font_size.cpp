@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <system_error>
 #include <optional>
 
 namespace platform::mshtml::css {
@@ -44,9 +46,12 @@ std::optional<Number> SplitNumber(std::string_view text) {
     while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
   }
   Number n;
-  std::string s(text.substr(0, i));
-  if (s[0] == '+') s.erase(0, 1);
-  n.value = std::strtod(s.c_str(), nullptr);
+  std::string_view digitsText = text.substr(0, i);
+  if (digitsText[0] == '+') digitsText.remove_prefix(1);
+  if (std::from_chars(digitsText.data(), digitsText.data() + digitsText.size(), n.value).ec !=
+      std::errc()) {
+    return std::nullopt;
+  }
   n.unit = text.substr(i);
   return n;
 }
@@ -160,14 +165,22 @@ double UnitsPer(SizeUnit unit) {
 std::string FormatLength(double units, SizeUnit unit) {
   static constexpr const char* kNames[] = {"px", "pt", "pc", "in", "cm", "mm"};
   double v = units / UnitsPer(unit);
-  if (!(v > 0) || !std::isfinite(v)) v = 0;
-  v = std::ceil(v * 10000 - 1e-6) / 10000;
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.4f", v);
-  std::string s = buffer;
-  while (!s.empty() && s.back() == '0') s.pop_back();
-  if (!s.empty() && s.back() == '.') s.pop_back();
-  return s + kNames[static_cast<std::size_t>(unit)];
+  if (!(v > 0) || !std::isfinite(v) || v > 1e9) v = 0;
+  // Written by hand: one is made for many elements, and snprintf cost more than the cascade.
+  auto tenThousandths = static_cast<std::uint64_t>(std::ceil(v * 10000 - 1e-6));
+  std::string s = std::to_string(tenThousandths / 10000);
+  if (std::uint64_t fraction = tenThousandths % 10000; fraction != 0) {
+    char digits[5] = {static_cast<char>('0' + fraction / 1000),
+                      static_cast<char>('0' + fraction / 100 % 10),
+                      static_cast<char>('0' + fraction / 10 % 10),
+                      static_cast<char>('0' + fraction % 10), 0};
+    std::size_t n = 4;
+    while (n > 0 && digits[n - 1] == '0') --n;
+    s.push_back('.');
+    s.append(digits, n);
+  }
+  s += kNames[static_cast<std::size_t>(unit)];
+  return s;
 }
 
 bool IsRelativeSize(std::string_view text) {
