@@ -1,9 +1,11 @@
 // CNBParser: the book's lifecycle as calls into the writer, the cache folder, and pages.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "parser/facade/NBParser.h"
 #include "tests/parser/ConverterFixture.h"
@@ -44,7 +46,16 @@ class ParserTest : public testing::Test {
     parser.SetBookAuthor_read(W(u"ちょしゃ"));
     parser.SetBookID(W(u"ID-1"));
   }
-  fs::path CacheDir() const { return temp_ / "ZeveZadezCash"; }
+  // The shared folder, and in it the one folder of the book open now.
+  fs::path CacheRoot() const {
+    return temp_ / ("nubra-" + std::to_string(geteuid())) / "ZeveZadezCash";
+  }
+  fs::path CacheDir() const {
+    std::error_code ec;
+    std::vector<fs::path> folders;
+    for (const auto& e : fs::directory_iterator(CacheRoot(), ec)) folders.push_back(e.path());
+    return folders.size() == 1 ? folders.front() : fs::path();
+  }
 
   fs::path temp_;
   std::string old_tmpdir_;
@@ -66,7 +77,7 @@ TEST_F(ParserTest, CreateNewBook) {
   recording::Reset();
   EXPECT_EQ(parser.FinalizeBook(), 0);
   EXPECT_EQ(recording::Calls(), (Calls{"OutputAll()", "Close()", "~CNBKBook"}));
-  EXPECT_FALSE(fs::exists(CacheDir()));
+  EXPECT_FALSE(fs::exists(CacheRoot()));
 }
 
 TEST_F(ParserTest, OpenBookAppendsWithoutCover) {
@@ -99,7 +110,7 @@ TEST_F(ParserTest, FailuresToOpen) {
     EXPECT_EQ(c.append ? parser.OpenBook() : parser.CreateNewBook(), c.expected);
     EXPECT_EQ(parser.AffairBook(), 0);
     EXPECT_EQ(recording::Only({"~CNBKBook"}).size(), 1u);
-    EXPECT_FALSE(fs::exists(CacheDir()));
+    EXPECT_FALSE(fs::exists(CacheRoot()));
   }
 }
 
@@ -109,7 +120,7 @@ TEST_F(ParserTest, NoDesignCreatesNothing) {
   EXPECT_EQ(parser.CreateNewBook(), -1);
   EXPECT_EQ(parser.OpenBook(), -1);
   EXPECT_TRUE(recording::Calls().empty());
-  EXPECT_FALSE(fs::exists(CacheDir()));
+  EXPECT_FALSE(fs::exists(CacheRoot()));
 }
 
 TEST_F(ParserTest, EmptyFileNameAndIdAreNotPassed) {
@@ -164,7 +175,7 @@ TEST_F(ParserTest, PagesAndTheCacheFolder) {
   // A stray cache file goes with the folder; a later book makes the folder anew.
   std::ofstream(CacheDir() / "left.tmp") << "x";
   EXPECT_EQ(parser.FinalizeBook(), 0);
-  EXPECT_FALSE(fs::exists(CacheDir()));
+  EXPECT_FALSE(fs::exists(CacheRoot()));
   recording::Reset();
   ASSERT_EQ(parser.CreateNewBook(), 0);
   EXPECT_TRUE(fs::is_directory(CacheDir()));
@@ -178,9 +189,10 @@ TEST_F(ParserTest, FolderWithOtherFilesStays) {
   CNBParser parser;
   Configure(parser);
   ASSERT_EQ(parser.CreateNewBook(), 0);
-  std::ofstream(CacheDir() / "keep.dat") << "x";
+  fs::path folder = CacheDir();
+  std::ofstream(folder / "keep.dat") << "x";
   EXPECT_EQ(parser.FinalizeBook(), 0);
-  EXPECT_TRUE(fs::exists(CacheDir() / "keep.dat"));
+  EXPECT_TRUE(fs::exists(folder / "keep.dat"));
 }
 
 TEST_F(ParserTest, WithoutABookNothingIsConverted) {
