@@ -9,35 +9,22 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/parser/fuzz_book.h"
 #include "parser/facade/NBParser.h"
 #include "platform/mshtml/host.h"
 #include "platform/mshtml/url.h"
 
 namespace {
 
-const unsigned short* W(const std::u16string& s) {
-  return reinterpret_cast<const unsigned short*>(s.c_str());
-}
-
-std::u16string Folder() {
-  static std::u16string folder = [] {
-    char pattern[] = "/tmp/fuzz-webpage-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    setenv("TMPDIR", made, 1);
-    return platform::com::Utf8ToUtf16(made);
-  }();
-  return folder;
-}
-
 // Port 9 on the loopback: nothing listens, so every image download is refused at once.
-constexpr const char16_t* kAddresses[] = {
-    u"http://127.0.0.1:9/dir/page.html", u"https://127.0.0.1:9/", u"http://127.0.0.1:9/a/b/c?q=1",
-    u"HTTP://127.0.0.1:9/upper.html"};
+constexpr const char16_t* kAddresses[] = {u"http://127.0.0.1:9/dir/page.html",
+                                          u"https://127.0.0.1:9/", u"http://127.0.0.1:9/a/b/c?q=1",
+                                          u"HTTP://127.0.0.1:9/upper.html"};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::u16string folder = Folder();
+  std::u16string folder = fuzzbook::Folder();
   if (size == 0) return 0;
   std::u16string address = kAddresses[data[0] % (sizeof kAddresses / sizeof kAddresses[0])];
   std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
@@ -68,9 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                  options, &doc)) &&
       doc) {
     CNBParser parser;
-    parser.SetDesignFileName(W(
-        platform::com::Utf8ToUtf16(NB_SHARE_DIR "/Vantor Shared/EnjoyNubra/Designs/Standard.nbk")));
-    parser.SetNBKFileName(W(folder + u"/book.nbk"));
+    parser.SetDesignFileName(fuzzbook::W(fuzzbook::Design()));
+    parser.SetNBKFileName(fuzzbook::W(folder + u"/book.nbk"));
     parser.SetPageLimits({16, 1 << 20, 2000});
     if (parser.CreateNewBook() == 0) parser.AddPage(doc, 0, nullptr);
     parser.AffairBook();

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/shell.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -18,25 +20,9 @@ const fs::path kSource = NB_SOURCE_DIR;
 const fs::path kPages = kSource / "tests/nbclip/pages";
 const fs::path kGolden = kSource / "tests/nbclip/golden";
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
-
-Result Shell(const std::string& command) {
-  Result r;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return r;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) r.out.append(buffer, n);
-  int status = pclose(pipe);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
-std::string Quote(const std::string& s) {
-  return "'" + s + "'";
-}
+using Result = nbtest::ShellResult;
+using nbtest::Quote;
+using nbtest::Shell;
 
 class ConvertTest : public testing::Test {
  protected:

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "tests/support/http_server.h"
+#include "tests/support/shell.h"
 
 namespace {
 
@@ -30,27 +31,9 @@ using Clock = std::chrono::steady_clock;
 
 const fs::path kSample = fs::path(NB_SOURCE_DIR) / "examples/sample";
 
-struct Result {
-  int status = -1;
-  std::string out;  // standard output and standard error
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-Result Shell(const std::string& command) {
-  Result r;
-  FILE* pipe = popen(("( " + command + " ) 2>&1").c_str(), "r");
-  if (!pipe) return r;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) r.out.append(buffer, n);
-  int status = pclose(pipe);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+using Result = nbtest::ShellResult;
+using nbtest::Quote;
+using nbtest::Shell;
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

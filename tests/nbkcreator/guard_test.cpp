@@ -31,17 +31,7 @@ class GuardTest : public ScratchTest {
 
 // A page of n characters in one text block.
 int AppendText(const std::string& path, std::size_t n) {
-  CNBKBook book;
-  if (int rc = book.Open(W(path).c_str(), NBK_OPEN_APPEND); rc != 0) return rc;
-  CNBKPageObject* page = book.CreatePage(NBK_PAGE_KIND);
-  CNBKTextBlock* block = page->CreateTextBlock(0, 0);
-  block->GetTextObject()->AddText(std::u16string(n, u'x'));
-  block->GetTextObject()->Write();
-  page->AddBlock(block->GetBlockObject());
-  book.AddPage(page);
-  int rc = book.OutputAll();
-  book.Close();
-  return rc;
+  return AppendPage(path, std::u16string(n, u'x'), u"long");
 }
 
 TEST_F(GuardTest, PagePastTheSectionLimitIsRefusedAndTheBookStays) {
