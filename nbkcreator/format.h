@@ -18,6 +18,8 @@ inline constexpr std::size_t kHeaderSize = 24;
 inline constexpr std::size_t kSectionOverhead = 12;
 // Guards the reader against absurd lengths in damaged files.
 inline constexpr std::uint32_t kMaxSectionSize = 256u << 20;
+// Bytes of an IMAG payload before the image bytes: id, type, width, height, hash, length.
+inline constexpr std::uint32_t kImagePayloadHead = 4 + 4 + 4 + 4 + 8 + 4;
 
 enum class FileKind : std::uint16_t { kBook = 1, kDesign = 2 };
 

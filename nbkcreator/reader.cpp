@@ -39,7 +39,8 @@ class Fd {
 
 template <typename Fn>
 bool WithFile(const std::string& path, std::string& error, Fn&& fn) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Not blocking: a FIFO in the book's place is refused below instead of waiting forever.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat st {};
   if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0) {
     error = "cannot open: " + std::string(std::strerror(errno));

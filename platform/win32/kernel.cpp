@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -92,6 +93,27 @@ BOOL CloseHandle(HANDLE handle) {
   }
   delete object;
   return TRUE;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Processes
+
+namespace {
+struct ProcessObject : platform::win32::KernelObject {};
+}  // namespace
+
+DWORD GetCurrentProcessId() {
+  return static_cast<DWORD>(getpid());
+}
+
+HANDLE OpenProcess(DWORD, BOOL, DWORD processId) {
+  // Signal 0 only asks whether the process exists; EPERM means it does, as someone else's.
+  pid_t pid = static_cast<pid_t>(processId);
+  if (processId == 0 || pid <= 0 || (kill(pid, 0) != 0 && errno != EPERM)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return platform::win32::HandleTable::Add(new ProcessObject());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -54,6 +54,15 @@ DWORD ErrorFromErrno(int err);
 BOOL CloseHandle(HANDLE handle);
 
 // ---------------------------------------------------------------------------------------------
+// Processes
+constexpr DWORD SYNCHRONIZE = 0x00100000;
+constexpr DWORD PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
+DWORD GetCurrentProcessId();
+// A handle to a running process (closed with CloseHandle); NULL with ERROR_INVALID_PARAMETER
+// when no process has that id. The handle only tells that the process was there.
+HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId);
+
+// ---------------------------------------------------------------------------------------------
 // Time
 struct FILETIME {
   DWORD dwLowDateTime;
