@@ -61,9 +61,12 @@ std::string SelfPath() {
   return std::string(buf, static_cast<std::size_t>(n));
 }
 
-// An argument of a desktop entry's Exec key: quoted, with the characters that quoting does not
-// protect escaped; then the backslashes doubled once more for the string value itself.
+// An argument of a desktop entry's Exec key. Quoted only when it holds a character that the
+// key reserves (simple openers split the key at blanks and do not unquote), with the
+// characters that quoting does not protect escaped; then the backslashes doubled once more for
+// the string value itself.
 std::string ExecArgument(const std::string& arg) {
+  if (arg.find_first_of(" \t\n\"'\\><~|&;$*?#()`") == std::string::npos) return arg;
   std::string quoted = "\"";
   for (char c : arg) {
     if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
