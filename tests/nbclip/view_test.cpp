@@ -88,6 +88,31 @@ TEST_F(ViewTest, PreviewGoesBesideTheBook) {
   EXPECT_TRUE(Leftovers(home_).empty());
 }
 
+// A book in a folder its reader cannot write: the preview goes into the user's cache folder.
+// Tests run as root, for whom every folder is writable, so nbclip runs as nobody here.
+TEST_F(ViewTest, ReadOnlyFolderPreviewGoesToTheCache) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run nbclip as another user";
+  fs::path book = Convert({(kPages / "second.html").string()}, "");
+  fs::path shelf = home_ / "shelf";
+  fs::path user = home_ / "user";
+  fs::create_directories(shelf);
+  fs::create_directories(user);
+  fs::copy_file(book, shelf / "book.nbk");
+  fs::permissions(home_, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(shelf, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  ASSERT_EQ(chown(user.c_str(), 65534, 65534), 0);
+  Result r =
+      Shell("setpriv --reuid=65534 --regid=65534 --clear-groups env HOME=" + Quote(user.string()) +
+            " XDG_CACHE_HOME= " + kNbclip + " view " + Quote((shelf / "book.nbk").string()));
+  if (r.status == 126 || r.status == 127) GTEST_SKIP() << "cannot run nbclip as nobody: " << r.out;
+  ASSERT_EQ(r.status, 0) << r.out;
+  fs::path cached = user / ".cache/nubra/previews/book.html";
+  EXPECT_NE(r.out.find("preview: " + cached.string()), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("cannot be written"), std::string::npos) << r.out;
+  EXPECT_TRUE(fs::exists(cached));
+  EXPECT_FALSE(fs::exists(shelf / "book.html"));
+}
+
 TEST_F(ViewTest, BadInputIsReported) {
   fs::path book = Convert({(kPages / "second.html").string()}, "");
   fs::path text = home_ / "notes.nbk";
