@@ -1,46 +1,19 @@
 // nbclip convert, end to end: pages in, the book's dump compared with golden files.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "tests/support/shell.h"
+#include "tests/nbclip/cli.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace nbclip_test;
 
 const fs::path kSource = NB_SOURCE_DIR;
 const fs::path kPages = kSource / "tests/nbclip/pages";
 const fs::path kGolden = kSource / "tests/nbclip/golden";
 
-using Result = nbtest::ShellResult;
-using nbtest::Quote;
-using nbtest::Shell;
-
-class ConvertTest : public testing::Test {
+class ConvertTest : public CliTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/nbclip-convert-XXXXXX";
-    home_ = mkdtemp(pattern);
-    for (const char* sub : {"tmp", "data", "docs", "registry"}) fs::create_directory(home_ / sub);
-    setenv("TMPDIR", (home_ / "tmp").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home_ / "data").c_str(), 1);
-    setenv("XDG_DOCUMENTS_DIR", (home_ / "docs").c_str(), 1);
-    setenv("NUBRA_REGISTRY_DIR", (home_ / "registry").c_str(), 1);
-    setenv("NUBRA_COMMON_DIR", NB_SHARE_DIR, 1);
-  }
-  void TearDown() override { fs::remove_all(home_); }
-  fs::path CacheRoot() const {
-    return home_ / "tmp" / ("nubra-" + std::to_string(geteuid())) / "ZeveZadezCash";
-  }
-
   // Converts, checks the summary line and that the cache folder is gone, and returns the dump.
   std::string ConvertAndDump(const std::vector<std::string>& pages, const std::string& options) {
     std::string command = Quote(NBCLIP_PATH) + " convert";
@@ -57,19 +30,8 @@ class ConvertTest : public testing::Test {
   }
 
   void ExpectGolden(const std::string& name, const std::string& dump) {
-    fs::path golden = kGolden / (name + ".dump");
-    if (std::getenv("NB_REBASELINE")) {
-      std::ofstream(golden, std::ios::binary) << dump;
-      return;
-    }
-    std::ifstream in(golden, std::ios::binary);
-    ASSERT_TRUE(in) << "no golden file " << golden << " (NB_REBASELINE=1 writes it)";
-    std::stringstream expected;
-    expected << in.rdbuf();
-    EXPECT_EQ(dump, expected.str()) << "dump differs from " << golden;
+    nbclip_test::ExpectGolden(kGolden / (name + ".dump"), dump);
   }
-
-  fs::path home_;
 };
 
 TEST_F(ConvertTest, BundledSample) {
