@@ -155,9 +155,10 @@ struct BitmapHeader {
 };
 
 // Checks a device-independent bitmap: a known header, a sane size, and pixel rows (and the
-// colour table) that fit in the data. rowsFactor is 2 for icon images, whose stored height
-// covers the colour image and its mask.
-bool CheckDib(std::span<const unsigned char> dib, BitmapHeader* out, std::string* why) {
+// colour table) that fit in the data. An icon image's stored height covers its colour rows and
+// then as many rows of its 1-bit mask.
+bool CheckDib(std::span<const unsigned char> dib, bool icon, BitmapHeader* out,
+              std::string* why) {
   Reader r(dib, 0);
   DWORD headerSize = 0;
   if (!r.Dword(&headerSize)) {
@@ -215,7 +216,12 @@ bool CheckDib(std::span<const unsigned char> dib, BitmapHeader* out, std::string
   unsigned long long masks = (compression == 3 && headerSize == 40) ? 12 : 0;
   unsigned long long rowBytes = (static_cast<unsigned long long>(width) * bitCount + 31) / 32 * 4;
   unsigned long long rows = static_cast<unsigned long long>(height < 0 ? -height : height);
-  unsigned long long need = headerSize + masks + palette * entry + rowBytes * rows;
+  unsigned long long pixels = rowBytes * rows;
+  if (icon) {
+    unsigned long long maskRow = (static_cast<unsigned long long>(width) + 31) / 32 * 4;
+    pixels = (rowBytes + maskRow) * (rows / 2);
+  }
+  unsigned long long need = headerSize + masks + palette * entry + pixels;
   if (need > dib.size()) {
     *why = "bitmap pixels cut short";
     return false;
@@ -229,7 +235,7 @@ bool CheckIconImage(std::span<const unsigned char> image, std::string* why) {
   static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (image.size() >= 8 && std::equal(kPng, kPng + 8, image.begin())) return true;
   BitmapHeader h;
-  if (!CheckDib(image, &h, why)) return false;
+  if (!CheckDib(image, true, &h, why)) return false;
   if (h.height <= 0 || h.height % 2 != 0) {
     *why = "icon image height does not cover a mask";
     return false;
@@ -471,7 +477,8 @@ class Parser {
   bool TakeBitmap(const Entry& e) {
     BitmapHeader h;
     std::string why;
-    if (!CheckDib(e.bytes, &h, &why)) return Fail(why, e.offset);
+    if (!CheckDib(e.bytes, false, &h, &why)) return Fail(why, e.offset);
+    if (h.height > kMaxImageSide) return Fail("bitmap size out of range", e.offset);
     ResourceImage image;
     image.type = IMAGE_BITMAP;
     image.id = e.name;
