@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build pkg-config libgumbo-dev libcurl4-openssl-dev libpugixml-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev python3 clang libclang-rt-14-dev
-          clang-format)
+          clang-format binutils-mingw-w64-x86-64 fp-utils libchm-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
