@@ -287,9 +287,12 @@ struct Viewers {
   std::map<std::string, HWND> byFile;
 };
 
+// Made on first use; freed when the library is unloaded, since nothing outlives it.
+Viewers* g_viewers = nullptr;
+
 Viewers& V() {
-  static Viewers* v = new Viewers;
-  return *v;
+  if (!g_viewers) g_viewers = new Viewers;
+  return *g_viewers;
 }
 
 // The window that stands for the viewer of file; one per help file, kept while it lives.
@@ -397,6 +400,8 @@ extern "C" __attribute__((visibility("default"))) BOOL DllMain(HINSTANCE module,
   if (reason == DLL_PROCESS_DETACH) {
     CloseAll();
     UnregisterClassW(kViewerClass, module);
+    delete g_viewers;
+    g_viewers = nullptr;
   }
   return TRUE;
 }
