@@ -62,7 +62,7 @@
 #define IDS_LIST_RESET 10045
 
 // Strings: captions and headings
-#define IDS_CAPTION 10046      // of every message box of the toolbar
-#define IDS_BAND_TITLE 10047   // the band's title for the browser
-#define IDS_TITLE_COLUMN 10048 // the book list's column
-#define IDS_VIEW_CAPTION 10049 // the book information dialog showing a book
+#define IDS_CAPTION 10046       // of every message box of the toolbar
+#define IDS_BAND_TITLE 10047    // the band's title for the browser
+#define IDS_TITLE_COLUMN 10048  // the book list's column
+#define IDS_VIEW_CAPTION 10049  // the book information dialog showing a book

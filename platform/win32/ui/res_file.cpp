@@ -157,8 +157,7 @@ struct BitmapHeader {
 // Checks a device-independent bitmap: a known header, a sane size, and pixel rows (and the
 // colour table) that fit in the data. An icon image's stored height covers its colour rows and
 // then as many rows of its 1-bit mask.
-bool CheckDib(std::span<const unsigned char> dib, bool icon, BitmapHeader* out,
-              std::string* why) {
+bool CheckDib(std::span<const unsigned char> dib, bool icon, BitmapHeader* out, std::string* why) {
   Reader r(dib, 0);
   DWORD headerSize = 0;
   if (!r.Dword(&headerSize)) {
