@@ -7,6 +7,10 @@ set(NB_INSTALL_BINDIR bin)
 set(NB_INSTALL_LIBDIR lib)
 set(NB_INSTALL_DATADIR share)
 set(CMAKE_INSTALL_RPATH "$ORIGIN/../${NB_INSTALL_LIBDIR}")
+# The build folder has the same layout, so the build uses the same RPATH. Otherwise CMake pads the
+# build's RPATH with colons to make room for the install's, and an empty entry in a run path
+# makes the dynamic linker search the current folder.
+set(CMAKE_BUILD_WITH_INSTALL_RPATH ON)
 
 # Installs programs and shared libraries of the system. A part calls it for its own targets:
 #   nb_install_targets(ToolBar4N)

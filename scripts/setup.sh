@@ -9,6 +9,8 @@ cd "$(dirname "$0")/.."
 packages=(g++ cmake ninja-build pkg-config libgumbo-dev libcurl4-openssl-dev libpugixml-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev python3 clang libclang-rt-14-dev
           clang-format
+          # the toolbar's resources (windres) and help file (chmcmd, chmlib)
+          binutils-mingw-w64-x86-64 fp-utils libchm-dev
           # the preview in a real browser, and books opened from the desktop
           chromium fonts-ipafont-gothic fonts-ipafont-mincho xdg-utils desktop-file-utils
           shared-mime-info libfile-mimeinfo-perl)

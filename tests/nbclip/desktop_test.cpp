@@ -114,7 +114,10 @@ TEST_F(DesktopTest, ExecQuotesAPathThatNeedsIt) {
   fs::path folder = home_ / "my $bin";
   fs::create_directory(folder);
   fs::copy_file(NBCLIP_PATH, folder / "nbclip");
-  Result r = Shell(Quote((folder / "nbclip").string()) + " register --desktop");
+  // The copy finds the build's libraries through the linker's path, not its own run path.
+  std::string libs = fs::path(NBCLIP_PATH).parent_path().parent_path() / "lib";
+  Result r = Shell("LD_LIBRARY_PATH=" + Quote(libs) + " " + Quote((folder / "nbclip").string()) +
+                   " register --desktop");
   ASSERT_EQ(r.status, 0) << r.out;
   std::string expected = "Exec=\"" + home_.string() + "/my \\\\$bin/nbclip\" view --open %f\n";
   EXPECT_NE(ReadFile(entry_).find(expected), std::string::npos) << ReadFile(entry_);
