@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,7 +37,10 @@ constexpr int NBK_ERR_BAD_CALL = -1;      // NULL or foreign object, wrong state
 constexpr int NBK_ERR_NOT_NBK = -2;       // the file is not a valid book (or design)
 constexpr int NBK_ERR_IO = -3;            // the file system refused
 constexpr int NBK_ERR_LOCKED = -4;        // another writer kept the book past the lock wait
-constexpr int NBK_ERR_DISK_FULL = -11;    // Open: the drive is short of free space
+constexpr int NBK_ERR_TOO_LARGE = -5;     // OutputAll: a page would break the format's limits
+constexpr int NBK_ERR_NOT_A_FILE = -6;    // the book's name is a folder, FIFO or device
+constexpr int NBK_ERR_IN_THE_WAY = -7;    // BOOK.new or BOOK.lock beside it is not the writer's
+constexpr int NBK_ERR_DISK_FULL = -11;    // the drive is short of free space
 
 // Every object of a book has an id unique in that book (the file refers to objects by it).
 class NBK_API CNBKObject {
@@ -184,8 +188,12 @@ class NBK_API CNBKBook {
   int SetBookID(std::u16string id);
   // mode 1: a new book at the name from SetNBKFileName (path NULL); mode 2: append to path,
   // making it when missing. 0 = open, -11 = drive short of free space, -2 = not a valid book
-  // (left untouched), other negative = failure. The book is locked until Close.
+  // (left untouched), other negative = failure. The book is locked until Close. A name that
+  // is a symbolic link names the book it points to.
   int Open(const char16_t* path, int mode);
+  // Called once by Open when another writer holds the book and Open starts to wait for it,
+  // with who that is ("process 4711 (nbclip)"). Empty: nothing is told.
+  int SetWaitNotice(std::function<void(const std::u16string& holder)> notice);
   int SetTitle(std::u16string title);
   int SetTitle_reading(std::u16string reading);
   int SetAuthor(std::u16string author);
@@ -200,7 +208,8 @@ class NBK_API CNBKBook {
   // kind 19: a CNBKButtonObject; NULL for any other kind.
   CNBKObject* CreateObject(int kind);
   // Writes the whole book to a new file beside the old one, flushes it and renames it over
-  // the old one; on failure the old book stays as it was (-11 when space ran out).
+  // the old one; on failure the old book stays as it was (-11 when space ran out, -5 when a
+  // page or the table of contents would not fit the format).
   int OutputAll();
   // Releases the file (and its lock). Without OutputAll the file on disk stays as it was.
   int Close();

@@ -3,6 +3,7 @@
 #include "contracts/NBKCreator.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,16 +26,29 @@ using nbk::TextImpl;
 
 namespace {
 
+// The bytes of an image file; nothing for a file that is no regular file (a FIFO would never
+// end) or too large for an IMAG section, which then is no image the reader shows.
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
   std::vector<std::uint8_t> bytes;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return bytes;
+  struct stat st {};
+  const std::uint64_t limit = nbk::SectionLimit() - nbk::kImagePayloadHead;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uint64_t>(st.st_size) > limit) {
+    ::close(fd);
+    return bytes;
+  }
   std::uint8_t buffer[65536];
   while (true) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     bytes.insert(bytes.end(), buffer, buffer + n);
+    if (bytes.size() > limit) {  // grew while being read
+      bytes.clear();
+      break;
+    }
   }
   ::close(fd);
   return bytes;
@@ -283,6 +297,11 @@ int CNBKBook::Open(const char16_t* path, int mode) {
   } catch (...) {
     return nbk::kErrIo;
   }
+}
+
+int CNBKBook::SetWaitNotice(std::function<void(const std::u16string& holder)> notice) {
+  m_pImpl->m_waitNotice = std::move(notice);
+  return 0;
 }
 
 int CNBKBook::SetTitle(std::u16string title) {

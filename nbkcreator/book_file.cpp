@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -24,7 +26,16 @@ struct Hooks {
   testing::FreeSpaceProbe freeSpace;
   testing::WriteHook write;
   std::chrono::milliseconds lockTimeout{120000};
+  std::uint32_t sectionLimit = kMaxSectionSize;
 };
+
+// What a lock file holds: this tag, then who holds it. A file of the lock's name with other
+// content is somebody's own and is neither used nor removed.
+constexpr std::string_view kLockTag = "nbk-lock ";
+
+bool IsSpaceError(int err) {
+  return err == ENOSPC || err == EDQUOT || err == EFBIG;
+}
 
 Hooks& TheHooks() {
   static Hooks hooks;
@@ -61,11 +72,35 @@ void SetLockTimeout(std::chrono::milliseconds timeout) {
   TheHooks().lockTimeout = timeout;
 }
 
+void SetSectionLimit(std::uint32_t bytes) {
+  std::lock_guard<std::mutex> lock(TheHooks().mutex);
+  TheHooks().sectionLimit = bytes == 0 || bytes > kMaxSectionSize ? kMaxSectionSize : bytes;
+}
+
 }  // namespace testing
 
 std::chrono::milliseconds LockTimeout() {
   std::lock_guard<std::mutex> lock(TheHooks().mutex);
   return TheHooks().lockTimeout;
+}
+
+std::uint32_t SectionLimit() {
+  std::lock_guard<std::mutex> lock(TheHooks().mutex);
+  return TheHooks().sectionLimit;
+}
+
+int ResolveBookPath(const std::string& path, std::string& resolved) {
+  resolved = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(resolved.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return 0;
+    std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+    ssize_t n = ::readlink(resolved.c_str(), target.data(), target.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) return kErrIo;
+    std::string next(target.data(), static_cast<std::size_t>(n));
+    resolved = next[0] == '/' ? next : FolderOf(resolved) + "/" + next;
+  }
+  return kErrIo;  // a loop of links
 }
 
 std::string FolderOf(const std::string& path) {
@@ -87,13 +122,24 @@ std::optional<std::uint64_t> FreeSpace(const std::string& folder) {
   return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
 }
 
-int BookLock::Acquire(const std::string& bookPath) {
+int BookLock::Acquire(const std::string& bookPath,
+                      const std::function<void(const std::u16string&)>& notice) {
   Release();
   const std::string path = bookPath + ".lock";
   const auto deadline = std::chrono::steady_clock::now() + LockTimeout();
+  bool told = false;
   while (true) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return kErrIo;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) return errno == ELOOP ? kErrInTheWay : kErrIo;
+    struct stat held {};
+    char head[kLockTag.size()];
+    ssize_t got =
+        ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) ? ::pread(fd, head, sizeof head, 0) : -1;
+    if (got < 0 || (got > 0 && std::string_view(head, static_cast<std::size_t>(got)) !=
+                                   kLockTag.substr(0, static_cast<std::size_t>(got)))) {
+      ::close(fd);
+      return kErrInTheWay;
+    }
     bool locked = false;
     while (true) {
       if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -102,6 +148,10 @@ int BookLock::Acquire(const std::string& bookPath) {
       }
       if (errno != EWOULDBLOCK && errno != EINTR) break;
       if (std::chrono::steady_clock::now() >= deadline) break;
+      if (!told && notice) {
+        told = true;
+        notice(HolderOf(path));
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     if (!locked) {
@@ -109,16 +159,38 @@ int BookLock::Acquire(const std::string& bookPath) {
       return std::chrono::steady_clock::now() >= deadline ? kErrLocked : kErrIo;
     }
     // The holder before us may have removed the file we waited on; then lock the new one.
-    struct stat held {
-    }, named{};
+    struct stat named {};
     if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
         held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
+      // Who holds it, for a writer that comes to wait.
+      std::string who = std::string(kLockTag) + "process " + std::to_string(::getpid()) + " (" +
+                        program_invocation_short_name + ")\n";
+      if (::ftruncate(fd, 0) == 0)
+        WriteAll(fd, reinterpret_cast<const std::uint8_t*>(who.data()), who.size());
       m_fd = fd;
       m_path = path;
       return 0;
     }
     ::close(fd);
   }
+}
+
+std::u16string BookLock::HolderOf(const std::string& lockPath) {
+  std::u16string holder = u"another writer";
+  int fd = ::open(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return holder;
+  char buffer[256];
+  ssize_t n = ::pread(fd, buffer, sizeof buffer, 0);
+  ::close(fd);
+  if (n <= 0) return holder;
+  std::string_view text(buffer, static_cast<std::size_t>(n));
+  if (!text.starts_with(kLockTag)) return holder;
+  text.remove_prefix(kLockTag.size());
+  text = text.substr(0, text.find('\n'));
+  if (text.empty()) return holder;
+  holder.clear();
+  for (char c : text) holder.push_back(static_cast<unsigned char>(c) < 0x80 ? c : u'?');
+  return holder;
 }
 
 void BookLock::Release() {
@@ -129,13 +201,30 @@ void BookLock::Release() {
   m_fd = -1;
 }
 
+int NewBookFile::RemoveLeftover(const std::string& bookPath) {
+  const std::string path = TempPathFor(bookPath);
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? 0 : kErrIo;
+  if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return kErrInTheWay;
+  // What a writer leaves is the start of a book: empty, or beginning with the magic.
+  std::uint8_t head[sizeof kMagic] = {};
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return kErrInTheWay;
+  ssize_t n = ::pread(fd, head, sizeof head, 0);
+  ::close(fd);
+  if (n < 0 || std::memcmp(head, kMagic, static_cast<std::size_t>(n)) != 0) return kErrInTheWay;
+  return ::unlink(path.c_str()) == 0 || errno == ENOENT ? 0 : kErrIo;
+}
+
 int NewBookFile::Create(const std::string& bookPath, unsigned mode) {
   Abort();
   m_bookPath = bookPath;
-  m_tempPath = TempPathFor(bookPath);
   m_written = 0;
-  m_fd = ::open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (m_fd < 0) return errno == ENOSPC ? kErrDiskFull : kErrIo;
+  // Exclusive: a file of this name appearing since Open is somebody's and is not overwritten.
+  m_fd = ::open(TempPathFor(bookPath).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                0600);
+  if (m_fd < 0) return IsSpaceError(errno) ? kErrDiskFull : errno == EEXIST ? kErrInTheWay : kErrIo;
+  m_tempPath = TempPathFor(bookPath);
   ::fchmod(m_fd, mode);
   return 0;
 }
@@ -148,7 +237,7 @@ int NewBookFile::Fail(int err) {
 int NewBookFile::Write(std::span<const std::uint8_t> bytes) {
   if (m_fd < 0) return kErrBadCall;
   if (!WriteAll(m_fd, bytes.data(), bytes.size()))
-    return Fail(errno == ENOSPC || errno == EDQUOT ? kErrDiskFull : kErrIo);
+    return Fail(IsSpaceError(errno) ? kErrDiskFull : kErrIo);
   m_written += bytes.size();
   if (!CallHook()) return Fail(kErrDiskFull);
   return 0;
@@ -184,7 +273,7 @@ int NewBookFile::CopyFrom(int fd, std::uint64_t offset, std::uint64_t size, std:
         if (!CallHook()) return Fail(kErrDiskFull);
         continue;
       }
-      if (n < 0 && (errno == ENOSPC || errno == EDQUOT)) return Fail(kErrDiskFull);
+      if (n < 0 && IsSpaceError(errno)) return Fail(kErrDiskFull);
       if (n == 0) return Fail(kErrIo);  // the old book is shorter than it was
       buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, 256u << 10)));
     }
@@ -206,7 +295,7 @@ int NewBookFile::CopyFrom(int fd, std::uint64_t offset, std::uint64_t size, std:
 
 int NewBookFile::Commit() {
   if (m_fd < 0) return kErrBadCall;
-  if (::fsync(m_fd) != 0) return Fail(errno == ENOSPC ? kErrDiskFull : kErrIo);
+  if (::fsync(m_fd) != 0) return Fail(IsSpaceError(errno) ? kErrDiskFull : kErrIo);
   if (::close(m_fd) != 0) {
     m_fd = -1;
     return Fail(kErrIo);

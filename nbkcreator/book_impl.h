@@ -156,6 +156,7 @@ class BookImpl {
   bool m_open = false;
   std::string m_path;
   BookLock m_lock;
+  std::function<void(const std::u16string&)> m_waitNotice;
   int m_oldFd = -1;
   unsigned m_oldMode = 0644;
   Metadata m_oldMeta;

@@ -20,8 +20,7 @@ namespace {
 
 // Room asked for at Open beyond the size of the book: the pages of one session are small.
 constexpr std::uint64_t kOpenReserve = 1u << 20;
-// Offset of the image bytes within an IMAG payload: id, type, width, height, hash, length.
-constexpr std::uint64_t kImageBytesAt = 4 + 4 + 4 + 4 + 8 + 4;
+constexpr std::uint64_t kImageBytesAt = kImagePayloadHead;
 
 }  // namespace
 
@@ -93,19 +92,37 @@ int BookImpl::Open(const char16_t* path, int mode) {
   m_oldBody.clear();
   m_oldImages.clear();
   m_oldMode = 0644;
-  m_path = ToFsPath(name);
   m_fileName = name;
+  // A book reached through a link is written where the link points, and locked there, so two
+  // writers that name it differently still take turns.
+  if (int rc = ResolveBookPath(ToFsPath(name), m_path); rc != 0) return rc;
+  // A FIFO or device would hang the reader or be replaced by a plain file: refused at once.
+  struct stat st {};
+  if (::stat(m_path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return kErrNotAFile;
 
-  if (int rc = m_lock.Acquire(m_path); rc != 0) return rc;
+  if (int rc = m_lock.Acquire(m_path, m_waitNotice); rc != 0) return rc;
   // Left by a writer that died while writing; we hold the lock, so it is nobody's now.
-  ::unlink(NewBookFile::TempPathFor(m_path).c_str());
+  if (int rc = NewBookFile::RemoveLeftover(m_path); rc != 0) {
+    m_lock.Release();
+    return rc;
+  }
 
   std::uint64_t oldSize = 0;
-  struct stat st {};
   if (::stat(m_path.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      m_lock.Release();
+      return kErrNotAFile;
+    }
     m_oldMode = st.st_mode & 07777;
     if (mode == NBK_OPEN_APPEND) {
-      m_oldFd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+      m_oldFd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+      struct stat opened {};
+      if (m_oldFd >= 0 && (::fstat(m_oldFd, &opened) != 0 || !S_ISREG(opened.st_mode))) {
+        ::close(m_oldFd);
+        m_oldFd = -1;
+        m_lock.Release();
+        return kErrNotAFile;
+      }
       if (m_oldFd < 0) {
         m_lock.Release();
         return kErrIo;
@@ -175,6 +192,20 @@ int BookImpl::LoadExisting() {
         addBody(s);
         break;
       }
+      case kSecPage: {
+        // Copied as bytes later, but checked now: a book whose pages do not decode is refused
+        // as it is, not rewritten into one that still does not read.
+        Page page;
+        ok = DecodePage(payload, page, error);
+        addBody(s);
+        break;
+      }
+      case kSecButtons: {
+        std::vector<Button> buttons;
+        ok = DecodeButtons(payload, buttons);
+        addBody(s);
+        break;
+      }
       default:
         addBody(s);
         break;
@@ -208,13 +239,23 @@ int BookImpl::OutputAll() {
   const std::optional<Design>& design = m_design ? m_design : m_oldDesign;
   const std::optional<Cover>& cover = m_cover ? m_cover : m_oldCover;
 
+  // Nothing is written that the reader would refuse: a section past the format's limit fails
+  // the whole write, and the old book stays.
+  const std::uint64_t limit = SectionLimit();
+  bool tooLarge = false;
+  auto append = [&](std::vector<std::uint8_t>& out, std::uint32_t type,
+                    const std::vector<std::uint8_t>& payload) {
+    if (payload.size() > limit) tooLarge = true;
+    if (!tooLarge) AppendSection(out, type, payload);
+  };
   std::vector<std::uint8_t> front = EncodeHeader(FileKind::kBook);
-  AppendSection(front, kSecMeta, EncodeMeta(meta));
-  if (design) AppendSection(front, kSecDesign, EncodeDesign(*design));
-  if (cover) AppendSection(front, kSecCover, EncodeCover(*cover));
+  append(front, kSecMeta, EncodeMeta(meta));
+  if (design) append(front, kSecDesign, EncodeDesign(*design));
+  if (cover) append(front, kSecCover, EncodeCover(*cover));
   // The TOC: count, the old entries copied from the old file, the new entries, CRC.
   std::vector<std::uint8_t> newEntries = EncodeToc(m_newToc);
   newEntries.erase(newEntries.begin(), newEntries.begin() + 4);
+  if (4 + m_oldTocSize + newEntries.size() > limit) return kErrTooLarge;
   ByteWriter tocHead;
   tocHead.U32(kSecToc);
   tocHead.U32(static_cast<std::uint32_t>(4 + m_oldTocSize + newEntries.size()));
@@ -267,13 +308,14 @@ int BookImpl::OutputAll() {
         }
       }
     }
-    AppendSection(pages, kSecPage, EncodePage(page));
+    append(pages, kSecPage, EncodePage(page));
+    if (tooLarge) return kErrTooLarge;
   }
 
   std::vector<std::uint8_t> tail;
   // Image data no page shows is not stored.
   for (const ImageData& image : m_newImages) {
-    if (shown.count(image.id)) AppendSection(tail, kSecImage, EncodeImage(image));
+    if (shown.count(image.id)) append(tail, kSecImage, EncodeImage(image));
   }
   if (!m_buttons.empty()) {
     std::vector<Button> buttons;
@@ -281,8 +323,9 @@ int BookImpl::OutputAll() {
       buttons.push_back({static_cast<std::uint32_t>(b->GetObjID()), b->GetKind(), b->m_jumpSet,
                          b->m_pageId, b->m_blockId});
     }
-    AppendSection(tail, kSecButtons, EncodeButtons(buttons));
+    append(tail, kSecButtons, EncodeButtons(buttons));
   }
+  if (tooLarge) return kErrTooLarge;
   tail.insert(tail.end(), pages.begin(), pages.end());
   AppendSection(tail, kSecEnd, {});
 

@@ -1,7 +1,6 @@
 #include "nbkcreator/dump.h"
 
 #include <cstdio>
-#include <map>
 
 namespace nbk {
 
@@ -49,45 +48,20 @@ std::string Quote(std::u16string_view s, bool json) {
   return out + "\"";
 }
 
-// Where an object of the book sits: page number, and item number on it (0 for a page).
-struct Place {
-  std::size_t page = 0;
-  std::size_t item = 0;
-};
-
 class Resolver {
  public:
-  explicit Resolver(const Book& book) {
-    for (std::size_t p = 0; p < book.pages.size(); ++p) {
-      m_places.emplace(book.pages[p].id, Place{p + 1, 0});
-      for (std::size_t i = 0; i < book.pages[p].items.size(); ++i) {
-        const PageItem& item = book.pages[p].items[i];
-        if (const auto* t = std::get_if<TextBlock>(&item)) {
-          m_places.emplace(t->blockId, Place{p + 1, i + 1});
-        } else if (const auto* b = std::get_if<ImageBlock>(&item)) {
-          m_places.emplace(b->blockId, Place{p + 1, i + 1});
-        }
-      }
-    }
-    for (const Button& b : book.buttons) m_buttons.emplace(b.id, &b);
-    for (const ImageData& image : book.images) m_images.emplace(image.id, &image);
-  }
+  explicit Resolver(const Book& book) : m_index(book) {}
 
-  // Page number (1-based) of a page id, 0 when the book has no such page.
-  std::size_t PageNumber(std::uint32_t id) const {
-    auto it = m_places.find(id);
-    return it == m_places.end() || it->second.item != 0 ? 0 : it->second.page;
-  }
-  // Item number of a block id on its page, 0 when the book has no such block.
+  std::size_t PageNumber(std::uint32_t id) const { return m_index.PageNumber(id); }
   std::size_t BlockNumber(std::uint32_t id) const {
-    auto it = m_places.find(id);
-    return it == m_places.end() ? 0 : it->second.item;
+    std::optional<Place> place = m_index.BlockPlace(id);
+    return place ? place->item : 0;
   }
 
   std::string PageOf(std::uint32_t id) const {
-    auto it = m_places.find(id);
-    if (it == m_places.end() || it->second.item != 0) return "page ? (" + Id(id) + ")";
-    return "page " + std::to_string(it->second.page) + " (" + Id(id) + ")";
+    std::size_t page = m_index.PageNumber(id);
+    if (!page) return "page ? (" + Id(id) + ")";
+    return "page " + std::to_string(page) + " (" + Id(id) + ")";
   }
 
   std::string Target(const Button& b) const {
@@ -95,32 +69,28 @@ class Resolver {
     if (!b.pageId && !b.blockId) return "none";
     std::string s = b.pageId ? PageOf(b.pageId) : "page none";
     if (b.blockId) {
-      auto it = m_places.find(b.blockId);
-      s += it == m_places.end() || it->second.item == 0
-               ? " block ? (" + Id(b.blockId) + ")"
-               : " block " + std::to_string(it->second.item) + " (" + Id(b.blockId) + ")";
+      std::size_t item = BlockNumber(b.blockId);
+      s += item == 0 ? " block ? (" + Id(b.blockId) + ")"
+                     : " block " + std::to_string(item) + " (" + Id(b.blockId) + ")";
     }
     return s;
   }
 
   std::string ButtonTarget(std::uint32_t id) const {
-    auto it = m_buttons.find(id);
-    return it == m_buttons.end() ? "unknown button" : Target(*it->second);
+    const Button* button = m_index.FindButton(id);
+    return button ? Target(*button) : "unknown button";
   }
 
   std::string Image(std::uint32_t dataId) const {
     if (!dataId) return "data none";
-    auto it = m_images.find(dataId);
-    if (it == m_images.end()) return "data " + std::to_string(dataId) + " missing";
-    const ImageData& d = *it->second;
-    return "data " + std::to_string(dataId) + " " + ImageTypeName(d.type) + " " +
-           std::to_string(d.width) + "x" + std::to_string(d.height);
+    const ImageData* d = m_index.FindImage(dataId);
+    if (!d) return "data " + std::to_string(dataId) + " missing";
+    return "data " + std::to_string(dataId) + " " + ImageTypeName(d->type) + " " +
+           std::to_string(d->width) + "x" + std::to_string(d->height);
   }
 
  private:
-  std::map<std::uint32_t, Place> m_places;
-  std::map<std::uint32_t, const Button*> m_buttons;
-  std::map<std::uint32_t, const ImageData*> m_images;
+  BookIndex m_index;
 };
 
 std::string Attrs(const std::vector<Attribute>& attrs, const char* name, const char* indent) {

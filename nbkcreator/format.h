@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "contracts/NBKReader.h"
+
 namespace nbk {
 
 inline constexpr std::uint8_t kMagic[8] = {0x89, 'N', 'B', 'K', '\r', '\n', 0x1A, '\n'};
@@ -18,8 +20,8 @@ inline constexpr std::size_t kHeaderSize = 24;
 inline constexpr std::size_t kSectionOverhead = 12;
 // Guards the reader against absurd lengths in damaged files.
 inline constexpr std::uint32_t kMaxSectionSize = 256u << 20;
-
-enum class FileKind : std::uint16_t { kBook = 1, kDesign = 2 };
+// Bytes of an IMAG payload before the image bytes: id, type, width, height, hash, length.
+inline constexpr std::uint32_t kImagePayloadHead = 4 + 4 + 4 + 4 + 8 + 4;
 
 constexpr std::uint32_t SectionType(const char (&s)[5]) {
   return static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[0])) |
@@ -37,17 +39,6 @@ inline constexpr std::uint32_t kSecPage = SectionType("PAGE");
 inline constexpr std::uint32_t kSecEnd = SectionType("END ");
 std::string SectionName(std::uint32_t type);
 
-// Operations of a text stream, one byte each, followed by their operands.
-enum class StreamOp : std::uint8_t {
-  kText = 1,         // u32 n, n UTF-16 units
-  kCommand = 2,      // u16 code, u16 words, words x u16
-  kAttribute = 3,    // u16 tag, u32 value
-  kButtonStart = 4,  // u32 button id
-  kButtonEnd = 5,    // nothing
-  kImage = 6,        // u32 image object id, i32 mode, u32 stream id, u32 image data id
-  kWrite = 7,        // nothing: the writer was told Write()
-};
-
 // Items of a page, in the order they were placed.
 enum class PageItemType : std::uint8_t {
   kTextBlock = 1,
@@ -55,9 +46,6 @@ enum class PageItemType : std::uint8_t {
   kLocation = 3,
   kRuledLine = 4,
 };
-
-enum class ImageType : std::uint32_t { kUnknown = 0, kPng = 1, kJpeg = 2, kGif = 3, kBmp = 4 };
-const char* ImageTypeName(ImageType type);
 
 // CRC-32 (IEEE 802.3, reflected, the one of zip and PNG); pass the previous result to continue.
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0);

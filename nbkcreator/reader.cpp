@@ -39,7 +39,8 @@ class Fd {
 
 template <typename Fn>
 bool WithFile(const std::string& path, std::string& error, Fn&& fn) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Not blocking: a FIFO in the book's place is refused below instead of waiting forever.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat st {};
   if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0) {
     error = "cannot open: " + std::string(std::strerror(errno));
@@ -264,6 +265,43 @@ bool ReadDesign(const std::string& path, Design& design, std::string& error) {
     if (!IsSaneDesign(design)) return error = "design values out of range", false;
     return true;
   });
+}
+
+BookIndex::BookIndex(const Book& book) {
+  for (std::size_t p = 0; p < book.pages.size(); ++p) {
+    m_pages.emplace(book.pages[p].id, p + 1);
+    for (std::size_t i = 0; i < book.pages[p].items.size(); ++i) {
+      const PageItem& item = book.pages[p].items[i];
+      if (const auto* t = std::get_if<TextBlock>(&item)) {
+        m_blocks.emplace(t->blockId, Place{p + 1, i + 1});
+      } else if (const auto* b = std::get_if<ImageBlock>(&item)) {
+        m_blocks.emplace(b->blockId, Place{p + 1, i + 1});
+      }
+    }
+  }
+  for (const Button& b : book.buttons) m_buttons.emplace(b.id, &b);
+  for (const ImageData& image : book.images) m_images.emplace(image.id, &image);
+}
+
+std::size_t BookIndex::PageNumber(std::uint32_t pageId) const {
+  auto it = m_pages.find(pageId);
+  return it == m_pages.end() ? 0 : it->second;
+}
+
+std::optional<Place> BookIndex::BlockPlace(std::uint32_t blockId) const {
+  auto it = m_blocks.find(blockId);
+  if (it == m_blocks.end()) return std::nullopt;
+  return it->second;
+}
+
+const Button* BookIndex::FindButton(std::uint32_t buttonId) const {
+  auto it = m_buttons.find(buttonId);
+  return it == m_buttons.end() ? nullptr : it->second;
+}
+
+const ImageData* BookIndex::FindImage(std::uint32_t dataId) const {
+  auto it = m_images.find(dataId);
+  return it == m_images.end() ? nullptr : it->second;
 }
 
 }  // namespace nbk

@@ -59,10 +59,10 @@ bool ScanSections(Source& source, FileKind& kind,
                   std::string& error, bool verifyChecksums = true,
                   std::uint16_t* versionMinor = nullptr);
 
-// The whole book. verifyChecksums = false is for the fuzz target, so it can reach the decoders.
+// The whole book from memory (ReadBook, in the public header, reads a file).
+// verifyChecksums = false is for the fuzz target, so it can reach the decoders.
 std::optional<Book> ParseBook(std::span<const std::uint8_t> data, std::string& error,
                               bool verifyChecksums = true);
-std::optional<Book> ReadBook(const std::string& path, std::string& error);
 // The design section of an NBK file (a design file or a book), checked for sanity.
 bool ReadDesign(const std::string& path, Design& design, std::string& error);
 

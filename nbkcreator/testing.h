@@ -22,4 +22,8 @@ void SetWriteHook(WriteHook hook);
 // How long Open waits for another writer to release the book (default 120 s).
 void SetLockTimeout(std::chrono::milliseconds timeout);
 
+// The largest section payload OutputAll writes (default and upper bound: the format's 256 MiB),
+// so that a test can reach the limit with small pages. 0 restores the default.
+void SetSectionLimit(std::uint32_t bytes);
+
 }  // namespace nbk::testing

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job on the bundled sample page: builds what is needed, converts
-# examples/sample/index.html (no network) into a book, and prints where it is and what is in it.
+# examples/sample/index.html (no network) into a book, writes the book's preview, and prints
+# where both are, what is in the book and the first lines of its text.
 #   BUILD_DIR  build folder (default: build)
 #   OUT_DIR    where the book goes (default: out/sample)
 set -euo pipefail
@@ -22,3 +23,7 @@ NUBRA_COMMON_DIR="${NUBRA_COMMON_DIR:-$PWD/$build_dir/share}" \
   --except-start NBK-SKIP --except-end /NBK-SKIP
 echo "contents (nbclip dump $book):"
 "$build_dir/bin/nbclip" dump "$book" | sed -n '/^meta/,/^pages/p'
+# The preview shows the book as the reader would; open it in a browser.
+"$build_dir/bin/nbclip" view "$book" | head -1
+echo "the book's text begins:"
+"$build_dir/bin/nbclip" dump "$book" | sed -n 's/^ *text "\(.*\)"$/  \1/p' | head -8

@@ -8,7 +8,12 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build pkg-config libgumbo-dev libcurl4-openssl-dev libpugixml-dev librsvg2-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev python3 clang libclang-rt-14-dev
-          clang-format)
+          clang-format
+          # the toolbar's resources (windres) and help file (chmcmd, chmlib)
+          binutils-mingw-w64-x86-64 fp-utils libchm-dev
+          # the preview in a real browser, and books opened from the desktop
+          chromium fonts-ipafont-gothic fonts-ipafont-mincho xdg-utils desktop-file-utils
+          shared-mime-info libfile-mimeinfo-perl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -19,6 +24,22 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# Node.js and npm drive Chromium in the browser tests; a machine that has them from elsewhere
+# keeps its own (Debian's npm would replace them).
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  echo "setup: installing nodejs npm"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq nodejs npm >/dev/null
+fi
+# The browser tests' node project, pinned by its lockfile; reinstalled when the lockfile changes.
+browser=tests/browser
+if [ ! -f $browser/node_modules/.package-lock.json ] ||
+   [ $browser/package-lock.json -nt $browser/node_modules/.package-lock.json ]; then
+  (cd $browser && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 fi
 
 build_dir=${BUILD_DIR:-build}

@@ -16,5 +16,8 @@ inline constexpr int kExitUsage = 2;
 
 int RunDump(Args args);
 int RunConvert(Args args);
+int RunView(Args args);
+int RunRegister(Args args);
+int RunUnregister(Args args);
 
 }  // namespace nbclip

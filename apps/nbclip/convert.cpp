@@ -1,17 +1,24 @@
 // nbclip convert PAGE... -o BOOK.nbk [options] [--append]: loads a page as the browser would (its
 // real address, style sheets and frames) and adds it to a book through CNBParser, as the
 // toolbar's "add this page" button does. Prints where the book is and what is in it.
+#include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "apps/nbclip/commands.h"
 #include "contracts/NBKCreator.h"
+#include "nbkcreator/format.h"
 #include "nbkcreator/reader.h"
 #include "parser/facade/NBParser.h"
+#include "parser/facade/ResultText.h"
 #include "parser/loading/Loading.h"
 #include "platform/inet/internet.h"
 #include "platform/mshtml/host.h"
@@ -28,11 +35,16 @@ constexpr std::string_view kUsage =
     "usage: nbclip convert PAGE... -o BOOK.nbk [--title T] [--author A] [--title-reading R]\n"
     "         [--author-reading R] [--book-id ID] [--design FILE] [--toc-title T] [--div ID]\n"
     "         [--start-comment M] [--end-comment M] [--except-start M] [--except-end M]\n"
-    "         [--append] [--from-address]\n"
+    "         [--append] [--from-address] [--force] [--quiet]\n"
+    "         [--max-images N] [--max-image-bytes N] [--page-time SECONDS]\n"
     "  PAGE: a local path, or a file://, http:// or https:// address; several pages are added\n"
-    "  to the book one after the other\n"
+    "  to the book one after the other, all or none\n"
     "  --from-address: the parser loads each PAGE itself (http:// or file:// only) instead of\n"
-    "  this host, and prints the charset code it detected\n";
+    "  this host, and prints the charset code it detected\n"
+    "  --force: replace an existing file at BOOK.nbk that is not a book\n"
+    "  --quiet: no progress on standard error (warnings and errors still)\n"
+    "  --max-images, --max-image-bytes, --page-time: bounds for each page, all its downloads\n"
+    "  together (default 500 images, 134217728 bytes, 120 s; 0: no bound)\n";
 
 const unsigned short* W(const std::u16string& s) {
   return reinterpret_cast<const unsigned short*>(s.c_str());
@@ -49,28 +61,79 @@ bool IsWebAddress(std::u16string_view url) {
   return url.starts_with(u"http://") || url.starts_with(u"https://");
 }
 
-// Pages, style sheets and frames from the web come through an internet session; everything
-// else through the document model's own reader of local files.
-bool Fetch(const std::u16string& url, std::string& body, std::string& contentType) {
-  if (!IsWebAddress(url)) return platform::mshtml::DefaultFetcher()(url, body, contentType);
-  try {
-    CInternetSession session(u"nbclip", 1, PRE_CONFIG_INTERNET_ACCESS);
-    std::unique_ptr<CHttpFile> file(session.OpenURL(url.c_str(), 1, INTERNET_FLAG_TRANSFER_BINARY));
-    if (!file) return false;
-    DWORD status = 0;
-    if (file->QueryInfoStatusCode(status) && status >= 400) return false;
-    std::u16string type;
-    if (file->QueryInfo(HTTP_QUERY_CONTENT_TYPE, type)) contentType = U8(type);
-    char buffer[16384];
-    body.clear();
-    for (UINT n; (n = file->Read(buffer, sizeof buffer)) > 0;) body.append(buffer, n);
-    file->Close();
-    return true;
-  } catch (CInternetException* e) {
-    std::cerr << "nbclip convert: " << e->Message() << "\n";
-    e->Delete();
-    return false;
+// What this run tells on standard error: progress unless --quiet, warnings and errors always.
+struct Reporter {
+  bool quiet = false;
+  void Progress(const std::string& what) const {
+    if (!quiet) std::cerr << "nbclip convert: " << what << "\n";
   }
+  void Warning(const std::string& what) const {
+    std::cerr << "nbclip convert: warning: " << what << "\n";
+  }
+};
+
+// The host's side of one page: its fetches (the page, its style sheets and frames) share the
+// page's time, and a page from the web reaches only the web, never the reader's own files.
+struct PageFetch {
+  std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+  bool webOnly = false;
+  const Reporter* reporter = nullptr;
+  bool timeToldOut = false;
+
+  long RemainingMs() const {
+    if (deadline == std::chrono::steady_clock::time_point::max()) return -1;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return std::max<long>(0, static_cast<long>(left.count()));
+  }
+
+  bool operator()(const std::u16string& url, std::string& body, std::string& contentType) {
+    if (!IsWebAddress(url)) {
+      if (webOnly) return false;
+      return platform::mshtml::DefaultFetcher()(url, body, contentType);
+    }
+    long left = RemainingMs();
+    if (left == 0) {
+      if (!timeToldOut && reporter) {
+        reporter->Warning(U8(url) + " left out: " +
+                          std::string(ResultSentence(NBOperation::kImage, NBP_ERR_TIME_UP)));
+      }
+      timeToldOut = true;
+      return false;
+    }
+    if (reporter) reporter->Progress("fetching " + U8(url));
+    try {
+      CInternetSession session(u"nbclip", 1, PRE_CONFIG_INTERNET_ACCESS);
+      if (left > 0) {
+        platform::inet::Limits limits = session.GetLimits();
+        limits.connectTimeoutMs = std::min(limits.connectTimeoutMs, left);
+        limits.totalTimeoutMs = std::min(limits.totalTimeoutMs, left);
+        session.SetLimits(limits);
+      }
+      std::unique_ptr<CHttpFile> file(
+          session.OpenURL(url.c_str(), 1, INTERNET_FLAG_TRANSFER_BINARY));
+      if (!file) return false;
+      DWORD status = 0;
+      if (file->QueryInfoStatusCode(status) && status >= 400) return false;
+      std::u16string type;
+      if (file->QueryInfo(HTTP_QUERY_CONTENT_TYPE, type)) contentType = U8(type);
+      char buffer[16384];
+      body.clear();
+      for (UINT n; (n = file->Read(buffer, sizeof buffer)) > 0;) body.append(buffer, n);
+      file->Close();
+      return true;
+    } catch (CInternetException* e) {
+      std::cerr << "nbclip convert: " << e->Message() << "\n";
+      e->Delete();
+      return false;
+    }
+  }
+};
+
+platform::mshtml::Fetcher FetcherOf(const std::shared_ptr<PageFetch>& fetch) {
+  return [fetch](const std::u16string& url, std::string& body, std::string& contentType) {
+    return (*fetch)(url, body, contentType);
+  };
 }
 
 // A page as the parser's loader takes it: addresses as given, a local path as its file://
@@ -128,6 +191,68 @@ Summary Summarize(const nbk::Book& book) {
   return s;
 }
 
+// Progress of the parser, told through the reporter.
+void TellProgress(void* context, NBProgress event, const unsigned short* subject, int code) {
+  const auto* reporter = static_cast<const Reporter*>(context);
+  std::string what = subject ? U8(reinterpret_cast<const char16_t*>(subject)) : std::string();
+  switch (event) {
+    case NBProgress::kWaitingForBook:
+      reporter->Progress("waiting for the book, which " + what + " is writing");
+      break;
+    case NBProgress::kLoadingPage:
+      reporter->Progress("loading " + what);
+      break;
+    case NBProgress::kFetchingImage:
+      reporter->Progress("fetching image " + what);
+      break;
+    case NBProgress::kImageDropped:
+      reporter->Warning("image " + what +
+                        " left out: " + std::string(ResultSentence(NBOperation::kImage, code)));
+      break;
+  }
+}
+
+// Whether the file at path begins as a book does (the magic and the book kind).
+bool LooksLikeBook(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  char head[14] = {};
+  if (!in.read(head, sizeof head)) return false;
+  return std::memcmp(head, nbk::kMagic, sizeof nbk::kMagic) == 0 && head[12] == 1 && head[13] == 0;
+}
+
+// Why the book may not be written at path, or nothing. Anything there that is not a regular
+// file is refused at once; without --append, a file that is no book (the page being
+// converted, say) is replaced only with --force.
+std::optional<std::string> RefuseBook(const fs::path& book, bool append, bool force,
+                                      const std::vector<std::string>& pages) {
+  std::error_code ec;
+  fs::file_status status = fs::status(book, ec);  // through a link: the book it names
+  if (ec || !fs::exists(status)) return std::nullopt;
+  if (!fs::is_regular_file(status)) {
+    return book.string() + " is not a regular file (a folder, FIFO or device)";
+  }
+  for (const std::string& page : pages) {
+    if (page.find("://") != std::string::npos) continue;
+    if (fs::equivalent(page, book, ec) && !force) {
+      return book.string() + " is the page being converted; give another name for the book";
+    }
+  }
+  if (!append && !force && !LooksLikeBook(book)) {
+    return book.string() +
+           " exists and is not a book; only a book is replaced (--force replaces it anyway)";
+  }
+  return std::nullopt;
+}
+
+std::optional<unsigned long long> Number(const std::string& text) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return {};
+  try {
+    return std::stoull(text);
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
 }  // namespace
 
 int RunConvert(Args args) {
@@ -144,17 +269,26 @@ int RunConvert(Args args) {
       {"--start-comment", "start-comment"},
       {"--end-comment", "end-comment"},
       {"--except-start", "except-start"},
-      {"--except-end", "except-end"}};
+      {"--except-end", "except-end"},
+      {"--max-images", "max-images"},
+      {"--max-image-bytes", "max-image-bytes"},
+      {"--page-time", "page-time"}};
   std::map<std::string_view, std::string> values;
   std::vector<std::string> pages;
   bool append = false;
   bool fromAddress = false;
+  bool force = false;
+  Reporter reporter;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view a = args[i];
     if (a == "--append") {
       append = true;
     } else if (a == "--from-address") {
       fromAddress = true;
+    } else if (a == "--force") {
+      force = true;
+    } else if (a == "--quiet") {
+      reporter.quiet = true;
     } else if (auto it = kValueOptions.find(a); it != kValueOptions.end()) {
       if (i + 1 >= args.size()) {
         std::cerr << "nbclip convert: " << a << " needs a value\n" << kUsage;
@@ -172,6 +306,28 @@ int RunConvert(Args args) {
     std::cerr << kUsage;
     return kExitUsage;
   }
+  NBPageLimits limits;
+  for (auto [name, field] :
+       {std::pair{"max-images", 0}, {"max-image-bytes", 1}, {"page-time", 2}}) {
+    if (!values.contains(name)) continue;
+    std::optional<unsigned long long> n = Number(values[name]);
+    if (!n || (field == 0 && *n > 1000000) || (field == 2 && *n > 86400)) {
+      std::cerr << "nbclip convert: --" << name << " needs a number"
+                << (field == 1   ? ""
+                    : field == 0 ? " up to 1000000"
+                                 : " of seconds up to 86400")
+                << ", not \"" << values[name] << "\"\n";
+      return kExitUsage;
+    }
+    if (field == 0) limits.maxImages = static_cast<int>(*n);
+    if (field == 1) limits.maxImageBytes = *n;
+    if (field == 2) limits.timeLimitMs = static_cast<unsigned long>(*n * 1000);
+  }
+  fs::path bookPath = fs::absolute(values["book"]);
+  if (std::optional<std::string> why = RefuseBook(bookPath, append, force, pages)) {
+    std::cerr << "nbclip convert: " << *why << "\n";
+    return kExitFailed;
+  }
 
   auto value = [&values](std::string_view name) {
     auto it = values.find(name);
@@ -187,37 +343,58 @@ int RunConvert(Args args) {
     return kExitFailed;
   }
 
+  if (values.contains("design") && !fs::is_regular_file(platform::win32::ToNativePath(design))) {
+    std::cerr << "nbclip convert: no design file " << values["design"] << "\n";
+    return kExitFailed;
+  }
+
   CoInitialize(nullptr);
-  platform::mshtml::SetSessionFetcher(Fetch);
-  platform::mshtml::LoadOptions options;
-  options.fetch = Fetch;
-  std::vector<ComPtr<IHTMLDocument2>> docs;
-  for (const std::string& page : fromAddress ? std::vector<std::string>() : pages) {
+  // Each page loads under its own time and with what its address allows; the parser's own
+  // fetches during its conversion (style sheets re-added) go through the same.
+  struct Loaded {
     ComPtr<IHTMLDocument2> doc;
-    HRESULT hr = platform::mshtml::LoadDocument(U16(page), options, &doc);
-    if (FAILED(hr) || !doc) {
+    std::shared_ptr<PageFetch> fetch;
+  };
+  auto fetchFor = [&](const std::string& page) {
+    auto fetch = std::make_shared<PageFetch>();
+    fetch->webOnly = IsWebAddress(U16(page));
+    fetch->reporter = &reporter;
+    if (limits.timeLimitMs != 0) {
+      fetch->deadline =
+          std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.timeLimitMs);
+    }
+    return fetch;
+  };
+  std::vector<Loaded> docs;
+  for (const std::string& page : fromAddress ? std::vector<std::string>() : pages) {
+    Loaded loaded{nullptr, fetchFor(page)};
+    platform::mshtml::LoadOptions options;
+    options.fetch = FetcherOf(loaded.fetch);
+    if (!IsWebAddress(U16(page))) reporter.Progress("loading " + page);
+    HRESULT hr = platform::mshtml::LoadDocument(U16(page), options, &loaded.doc);
+    if (FAILED(hr) || !loaded.doc) {
       std::cerr << "nbclip convert: cannot load " << page << "\n";
       docs.clear();
       CoUninitialize();
       return kExitFailed;
     }
-    docs.push_back(std::move(doc));
+    docs.push_back(std::move(loaded));
   }
 
-  fs::path bookPath = fs::absolute(values["book"]);
   std::u16string title = value("title");
   if (!values.contains("title") && fromAddress) {
     title = U16(bookPath.stem().string());
   } else if (!values.contains("title")) {
     BStr docTitle;
-    docs.front()->get_title(&docTitle);
+    docs.front().doc->get_title(&docTitle);
     title = docTitle.Str();
     if (title.empty()) title = U16(bookPath.stem().string());
   }
 
-  int result = 0;
+  bool failed = false;
   {
     CNBParser parser;
+    parser.SetProgress(TellProgress, &reporter);
     parser.SetDesignFileName(W(design));
     parser.SetNBKFileName(W(U16(bookPath.string())));
     parser.SetBookTitle(W(title));
@@ -234,38 +411,63 @@ int RunConvert(Args args) {
     int opened = append ? parser.OpenBook() : parser.CreateNewBook();
     if (opened != 0) {
       parser.AffairBook();
-      std::cerr << "nbclip convert: cannot open the book " << bookPath.string() << " ("
-                << (opened == NBK_ERR_DISK_FULL ? "the drive is nearly full"
-                                                : "result " + std::to_string(opened))
-                << ")\n";
+      std::cerr << "nbclip convert: cannot open the book " << bookPath.string() << ": "
+                << ResultSentence(NBOperation::kOpenBook, opened) << "\n";
       docs.clear();
       CoUninitialize();
       return kExitFailed;
     }
-    // Pages added in one session share the images already fetched into the book.
-    for (const auto& doc : docs) {
-      if (int r = parser.AddPage(doc.Get(), 0, nullptr); r != 0) result = r;
+    // Pages added in one session share the images already fetched into the book. The
+    // parser's downloads get what is left of the page's time.
+    for (std::size_t i = 0; i < docs.size() && !failed; ++i) {
+      NBPageLimits pageLimits = limits;
+      if (long left = docs[i].fetch->RemainingMs(); left >= 0) {
+        pageLimits.timeLimitMs = static_cast<unsigned long>(std::max(left, 1L));
+      }
+      parser.SetPageLimits(pageLimits);
+      platform::mshtml::SetSessionFetcher(FetcherOf(docs[i].fetch));
+      if (int r = parser.AddPage(docs[i].doc.Get(), 0, nullptr); r != 0) {
+        std::cerr << "nbclip convert: " << pages[i] << ": "
+                  << ResultSentence(NBOperation::kAddPage, r) << "\n";
+        failed = true;
+      }
     }
     for (const std::string& page : fromAddress ? pages : std::vector<std::string>()) {
+      if (failed) break;
+      std::shared_ptr<PageFetch> fetch = fetchFor(page);
+      platform::mshtml::SetSessionFetcher(FetcherOf(fetch));
+      parser.SetPageLimits(limits);
       std::u16string address = AddressOf(page);
       int r = parser.AddPage(W(address), 0, nullptr);
-      if (r != 0) result = r;
       std::cout << "charset code " << LastLoadedCharsetCode() << " result " << r << " " << page
                 << "\n";
+      if (r != 0) {
+        std::cerr << "nbclip convert: " << page << ": "
+                  << ResultSentence(NBOperation::kAddPageByAddress, r) << "\n";
+        failed = true;
+      }
     }
-    parser.FinalizeBook();
+    // All pages or none: a page that was not added leaves the book as it was.
+    if (failed) {
+      parser.AffairBook();
+    } else if (int r = parser.FinalizeBook(); r != 0) {
+      std::cerr << "nbclip convert: the book " << bookPath.string()
+                << " was not written: " << ResultSentence(NBOperation::kFinalizeBook, r) << "\n";
+      failed = true;
+    }
   }
+  platform::mshtml::SetSessionFetcher({});
   docs.clear();
   CoUninitialize();
-  if (result != 0) {
-    std::cerr << "nbclip convert: a page could not be converted (result " << result << ")\n";
+  if (failed) {
+    std::cerr << "nbclip convert: nothing was written to " << bookPath.string() << "\n";
     return kExitFailed;
   }
 
   std::string error;
   std::optional<nbk::Book> book = nbk::ReadBook(bookPath.string(), error);
   if (!book) {
-    std::cerr << "nbclip convert: the book was not written: " << error << "\n";
+    std::cerr << "nbclip convert: the book was written but cannot be read back: " << error << "\n";
     return kExitFailed;
   }
   Summary s = Summarize(*book);

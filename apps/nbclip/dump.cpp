@@ -1,11 +1,9 @@
 // nbclip dump [--json] BOOK.nbk: the whole book as stable text (or JSON) on standard output.
-#include "nbkcreator/dump.h"
-
 #include <iostream>
 #include <string>
 
 #include "apps/nbclip/commands.h"
-#include "nbkcreator/reader.h"
+#include "contracts/NBKReader.h"
 
 namespace nbclip {
 

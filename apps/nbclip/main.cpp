@@ -16,6 +16,11 @@ struct Subcommand {
 constexpr Subcommand kSubcommands[] = {
     {"dump", "[--json] BOOK.nbk   print everything in a book", nbclip::RunDump},
     {"convert", "PAGE... -o BOOK.nbk [OPTIONS]   add pages to a book", nbclip::RunConvert},
+    {"view", "BOOK.nbk [-o FILE.html] [--open]   write (and open) the book's preview",
+     nbclip::RunView},
+    {"register", "[--desktop]   register the toolbar; --desktop: open books with the preview",
+     nbclip::RunRegister},
+    {"unregister", "[--desktop]   undo register", nbclip::RunUnregister},
 };
 
 int Usage() {

@@ -6,29 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/parser/fuzz_book.h"
 #include "parser/facade/NBParser.h"
 #include "platform/mshtml/host.h"
 
-namespace {
-
-const unsigned short* W(const std::u16string& s) {
-  return reinterpret_cast<const unsigned short*>(s.c_str());
-}
-
-std::u16string Folder() {
-  static std::u16string folder = [] {
-    char pattern[] = "/tmp/fuzz-addpage-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    setenv("TMPDIR", made, 1);
-    return platform::com::Utf8ToUtf16(made);
-  }();
-  return folder;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::u16string folder = Folder();
+  std::u16string folder = fuzzbook::Folder();
   platform::mshtml::LoadOptions options;
   options.fetch = [](const std::u16string&, std::string&, std::string&) { return false; };
   platform::mshtml::SetSessionFetcher(options.fetch);
@@ -39,14 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                  "text/html; charset=utf-8", options, &doc)) &&
       doc) {
     CNBParser parser;
-    parser.SetDesignFileName(W(
-        platform::com::Utf8ToUtf16(NB_SHARE_DIR "/Vantor Shared/EnjoyNubra/Designs/Standard.nbk")));
-    parser.SetNBKFileName(W(folder + u"/book.nbk"));
-    parser.setHTMLStartComment(W(u"S"));
-    parser.setHTMLEndComment(W(u"E"));
-    parser.setHTMLStartExceptComment(W(u"X"));
-    parser.setHTMLEndExceptComment(W(u"/X"));
-    if (size > 0 && data[0] % 3 == 0) parser.setDivID(W(u"main"));
+    parser.SetDesignFileName(fuzzbook::W(fuzzbook::Design()));
+    parser.SetNBKFileName(fuzzbook::W(folder + u"/book.nbk"));
+    parser.setHTMLStartComment(fuzzbook::W(u"S"));
+    parser.setHTMLEndComment(fuzzbook::W(u"E"));
+    parser.setHTMLStartExceptComment(fuzzbook::W(u"X"));
+    parser.setHTMLEndExceptComment(fuzzbook::W(u"/X"));
+    if (size > 0 && data[0] % 3 == 0) parser.setDivID(fuzzbook::W(u"main"));
     if (parser.CreateNewBook() == 0) parser.AddPage(doc, 0, nullptr);
     parser.AffairBook();
     doc->Release();

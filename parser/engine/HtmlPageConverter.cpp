@@ -21,6 +21,15 @@ ComPtr<IDispatch> ItemAt(IHTMLElementCollection* collection, LONG i) {
   return item;
 }
 
+// An http:// or https:// address: all that a page from the web may load.
+bool IsWebUrl(const std::u16string& url) {
+  DWORD serviceType = 0;
+  std::u16string server, object;
+  INTERNET_PORT port = 0;
+  return AfxParseURL(url.c_str(), serviceType, server, object, port) &&
+         (serviceType == AFX_INET_SERVICE_HTTP || serviceType == AFX_INET_SERVICE_HTTPS);
+}
+
 }  // namespace
 
 std::u16string SchemePrefix(DWORD serviceType) {
@@ -128,6 +137,12 @@ int CHtmlPageConverter::ConvertDocumentTree(IHTMLDocument2* doc, int /*depth*/) 
       ComPtr<IHTMLDocument2> frameDoc;
       if (FAILED(window->get_document(&frameDoc)) || !frameDoc) continue;
       if (std::find(seen.begin(), seen.end(), frameDoc.Get()) != seen.end()) continue;
+      if (!FromLocalFile()) {
+        // A page from the web does not bring the reader's own files in through a frame.
+        BStr frameUrl;
+        std::u16string address = SUCCEEDED(frameDoc->get_URL(&frameUrl)) ? frameUrl.Str() : u"";
+        if (!IsWebUrl(address) && !address.starts_with(u"about:")) continue;
+      }
       children.push_back({std::move(frameDoc), current.nesting + 1});
     }
     // The work list is a stack: push in reverse so the frames are converted in frame order,
@@ -185,6 +200,8 @@ void CHtmlPageConverter::ReAddStyleSheets(IHTMLDocument2* doc) {
     if (!AfxParseURL(href.c_str(), serviceType, server, object, port)) {
       href = m_strScheme + m_strServer + href;
     }
+    // Only a local page may bring in a local style sheet.
+    if (!FromLocalFile() && !IsWebUrl(href)) continue;
     BStr address(href);
     ComPtr<IHTMLStyleSheet> added;
     HRESULT hr = doc->createStyleSheet(address.Get(), 0, &added);

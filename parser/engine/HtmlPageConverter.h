@@ -19,6 +19,7 @@
 
 class CInternetSession;
 class CLinkAnchor;
+class PageBudget;
 
 // The scheme prefix ("http://") of a service type of the URL parser; empty for unknown types.
 std::u16string SchemePrefix(DWORD serviceType);
@@ -48,6 +49,8 @@ class CHtmlPageConverter {
   void SetCacheDir(const std::u16string& s) { m_strCacheDir = s; }
   void SetImageNames(std::vector<std::u16string>* names) { m_pImageNames = names; }
   void SetImageStreams(std::vector<CNBKImageStreamObject*>* streams) { m_pImageStreams = streams; }
+  // The page's bounds and progress (not owned); NULL: no bounds, nothing told.
+  void SetBudget(PageBudget* budget) { m_pBudget = budget; }
 
   // Document entry: one page (made on the first call) with its table-of-contents entry, the
   // document and its frames converted onto it. -1 when depth is above the maximum, doc is NULL
@@ -144,6 +147,9 @@ class CHtmlPageConverter {
   std::vector<std::u16string>* m_pImageNames = nullptr;
   int m_nCodePage = 0;
   int m_nMaxDepth = 0;
+  PageBudget* m_pBudget = nullptr;
+  // Whether the page being converted is a local file: only such a page may reach local files.
+  bool FromLocalFile() const { return m_strScheme == u"file://"; }
 
   // Text flow of the open text object: a blank is owed before the next text on the line, and
   // whether the line (or block) has nothing yet.

@@ -1,10 +1,12 @@
 #include "parser/facade/NBParser.h"
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 
 #include "contracts/NBKCreator.h"
 #include "parser/engine/HtmlPageConverter.h"
+#include "parser/facade/PageBudget.h"
 #include "platform/inet/internet.h"
 #include "platform/win32/codepage.h"
 #include "platform/win32/file.h"
@@ -131,16 +133,32 @@ int CNBParser::OpenBook() {
   return OpenWithMode(true);
 }
 
+void CNBParser::SetPageLimits(const NBPageLimits& limits) {
+  m_limits = limits;
+}
+
+void CNBParser::SetProgress(NBProgressFn progress, void* context) {
+  m_pProgress = progress;
+  m_pProgressContext = context;
+}
+
 int CNBParser::OpenWithMode(bool append) {
-  if (m_strDesignFileName.empty()) return -1;
-  createCashDir();
-  // A book left open by an earlier call that was never finalized or abandoned.
-  delete m_pBook;
+  if (m_strDesignFileName.empty()) return NBP_ERR_FAILED;
+  // A book left open by an earlier call: abandoned with its image lists, whose streams die
+  // with it.
+  if (m_pBook) CloseBook(false);
+  if (int rc = createCashDir(); rc != 0) return rc;
   m_pBook = new CNBKBook();
   m_pToc = nullptr;
   m_pBook->SetScrambleKey(kScrambleKey);
   if (!m_strNBKFileName.empty()) m_pBook->SetNBKFileName(m_strNBKFileName);
   if (!m_strBookID.empty()) m_pBook->SetBookID(m_strBookID);
+  if (m_pProgress) {
+    m_pBook->SetWaitNotice([this](const std::u16string& holder) {
+      PageBudget(m_limits, m_pProgress, m_pProgressContext)
+          .Tell(NBProgress::kWaitingForBook, holder);
+    });
+  }
   int opened = append ? m_pBook->Open(m_strNBKFileName.c_str(), NBK_OPEN_APPEND)
                       : m_pBook->Open(nullptr, NBK_OPEN_NEW);
   if (opened != 0) return opened;
@@ -150,56 +168,40 @@ int CNBParser::OpenWithMode(bool append) {
   m_pBook->SetAuthor_reading(m_strAuthorReading);
   if (append) {
     m_pToc = m_pBook->CreateToc();
-    return m_pBook->SetDesignFile(m_strDesignFileName) >= 0 ? 0 : -1;
+    return m_pBook->SetDesignFile(m_strDesignFileName) >= 0 ? NBP_OK : NBP_ERR_FAILED;
   }
-  if (m_pBook->SetDesignFile(m_strDesignFileName) < 0) return -1;
+  if (m_pBook->SetDesignFile(m_strDesignFileName) < 0) return NBP_ERR_FAILED;
   m_pToc = m_pBook->CreateToc();
   m_pBook->CreateCoverPage(m_strTitle, m_strAuthor);
-  return 0;
+  return NBP_OK;
 }
 
 int CNBParser::AddPage(IHTMLDocument2* document, int maxDepth, CNBKPageObject* /*page*/) {
-  std::unique_ptr<CInternetSession> session;
-  try {
-    session = std::make_unique<CInternetSession>(u"DOCUMENT GETTER", 1, PRE_CONFIG_INTERNET_ACCESS,
-                                                 nullptr, nullptr, 0);
-  } catch (CInternetException* e) {
-    e->Delete();
-    return -1;
-  }
-  session->SetOption(INTERNET_OPTION_CONNECT_RETRIES, 3, 0);
-  {
-    CHtmlPageConverter converter;
-    converter.SetBook(m_pBook);
-    converter.SetToc(m_pToc);
-    converter.SetTocTitle(AsUnsigned(m_strTocTitle));
-    converter.SetMaxDepth(maxDepth);
-    converter.SetSession(session.get());
-    converter.SetStartComment(m_strStartComment);
-    converter.SetEndComment(m_strEndComment);
-    converter.SetDivID(m_strDivID);
-    converter.SetStartExceptComment(m_strStartExceptComment);
-    converter.SetEndExceptComment(m_strEndExceptComment);
-    converter.SetCacheDir(m_strCacheDir);
-    converter.SetImageNames(&m_imageNames);
-    converter.SetImageStreams(&m_imageStreams);
-    converter.AddDocument(document, 0);
-  }
-  session->Close();
-  return 0;
+  return AddPageWith(document, nullptr, maxDepth);
 }
 
 int CNBParser::AddPage(const unsigned short* url, int maxDepth, CNBKPageObject* /*page*/) {
 #if defined(NBPARSER_HAS_LOADING)
+  return AddPageWith(nullptr, url, maxDepth);
+#else
+  (void)url;
+  (void)maxDepth;
+  return NBP_ERR_FAILED;
+#endif
+}
+
+// Both forms: a session and a converter for the one page, under the page's bounds.
+int CNBParser::AddPageWith(IHTMLDocument2* document, const unsigned short* url, int maxDepth) {
   std::unique_ptr<CInternetSession> session;
   try {
     session = std::make_unique<CInternetSession>(u"DOCUMENT GETTER", 1, PRE_CONFIG_INTERNET_ACCESS,
                                                  nullptr, nullptr, 0);
   } catch (CInternetException* e) {
     e->Delete();
-    return -1;
+    return NBP_ERR_FAILED;
   }
   session->SetOption(INTERNET_OPTION_CONNECT_RETRIES, 3, 0);
+  PageBudget budget(m_limits, m_pProgress, m_pProgressContext);
   int result;
   {
     CHtmlPageConverter converter;
@@ -216,15 +218,11 @@ int CNBParser::AddPage(const unsigned short* url, int maxDepth, CNBKPageObject* 
     converter.SetCacheDir(m_strCacheDir);
     converter.SetImageNames(&m_imageNames);
     converter.SetImageStreams(&m_imageStreams);
-    result = converter.LoadAndAddDocument(url, 0);
+    converter.SetBudget(&budget);
+    result = url ? converter.LoadAndAddDocument(url, 0) : converter.AddDocument(document, 0);
   }
   session->Close();
-  return result;
-#else
-  (void)url;
-  (void)maxDepth;
-  return -1;
-#endif
+  return url ? result : NBP_OK;
 }
 
 int CNBParser::AddPage(char* url, int maxDepth, CNBKPageObject* page) {
@@ -241,8 +239,10 @@ int CNBParser::AffairBook() {
 }
 
 int CNBParser::CloseBook(bool write) {
+  int result = NBP_OK;
   if (m_pBook) {
-    if (write) m_pBook->OutputAll();
+    // A book that could not be written stays on disk as it was; the caller hears why.
+    if (write) result = m_pBook->OutputAll();
     m_pBook->Close();
     delete m_pBook;
     m_pBook = nullptr;
@@ -252,35 +252,104 @@ int CNBParser::CloseBook(bool write) {
   // The streams belonged to the book just deleted.
   m_imageNames.clear();
   m_imageStreams.clear();
-  return 0;
+  return result;
 }
 
+namespace {
+
+constexpr char16_t kCacheFolder[] = u"ZeveZadezCash";
+
+std::u16string Decimal(unsigned long n) {
+  std::u16string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + n % 10));
+    n /= 10;
+  } while (n != 0);
+  return digits;
+}
+
+// Deletes the ".tmp" files of a cache folder and the folder; FALSE when something stays.
+BOOL RemoveCacheFolder(const std::u16string& folder) {
+  WIN32_FIND_DATAW found;
+  std::u16string pattern = folder + u"*.tmp";
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      std::u16string file = folder + found.cFileName;
+      DeleteFileW(file.c_str());  // a file still in use stays; the folder then stays too
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  return RemoveDirectoryW(folder.c_str());
+}
+
+// The folders of conversions whose process is gone (a crash, a kill) are removed; a folder
+// whose process still runs is that conversion's.
+void RemoveAbandonedFolders(const std::u16string& root) {
+  WIN32_FIND_DATAW found;
+  std::u16string pattern = root + u"*-*";
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    std::u16string name = found.cFileName;
+    std::size_t dash = name.find(u'-');
+    if (dash == 0 || dash > 10) continue;
+    unsigned long pid = 0;
+    bool digits = true;
+    for (std::size_t i = 0; i < dash; ++i) {
+      if (name[i] < u'0' || name[i] > u'9') digits = false;
+      pid = pid * 10 + static_cast<unsigned long>(name[i] - u'0');
+    }
+    if (!digits || pid == GetCurrentProcessId()) continue;
+    if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid))) {
+      CloseHandle(process);
+      continue;
+    }
+    RemoveCacheFolder(root + name + u"\\");
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+}  // namespace
+
+// The cache folder of this book: a folder of its own inside temp + "ZeveZadezCash", named by
+// the process and a number, so that conversions running at once (two browser windows, two
+// hosts) never touch each other's files. The temporary folder is the user's own; without one
+// nothing is written at all, rather than into the working folder.
 int CNBParser::createCashDir() {
-  if (!m_strCacheDir.empty()) return 0;
+  if (!m_strCacheDir.empty()) return NBP_OK;
   WCHAR temp[MAX_PATH];
   DWORD n = GetTempPathW(MAX_PATH, temp);
-  if (n == 0 || n >= MAX_PATH) return 0;
-  std::u16string folder = std::u16string(temp, n) + u"ZeveZadezCash";
-  CreateDirectoryW(folder.c_str(), nullptr);
-  m_strCacheDir = folder + u"\\";
-  return 0;
+  if (n == 0 || n >= MAX_PATH) return NBP_ERR_NO_TEMP_FOLDER;
+  const std::u16string root = std::u16string(temp, n) + kCacheFolder + u"\\";
+  static std::atomic<unsigned long> serial{0};
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    // Another conversion that ends may remove the shared folder between these two calls;
+    // then it is made again.
+    CreateDirectoryW(std::u16string(temp, n).append(kCacheFolder).c_str(), nullptr);
+    if (attempt == 0) RemoveAbandonedFolders(root);
+    std::u16string own = root + Decimal(GetCurrentProcessId()) + u"-" + Decimal(++serial);
+    if (CreateDirectoryW(own.c_str(), nullptr)) {
+      m_strCacheDir = own + u"\\";
+      return NBP_OK;
+    }
+    DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_PATH_NOT_FOUND) break;
+  }
+  return NBP_ERR_NO_TEMP_FOLDER;
 }
 
 int CNBParser::removeCashDir() {
   // Without a cache folder the pattern would name the working folder's files.
   if (m_strCacheDir.empty()) return 0;
-  WIN32_FIND_DATAW found;
-  std::u16string pattern = m_strCacheDir + u"*.tmp";
-  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-      std::u16string file = m_strCacheDir + found.cFileName;
-      DeleteFileW(file.c_str());  // a file still in use stays; the folder then stays too
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  if (!RemoveDirectoryW(m_strCacheDir.c_str())) return -1;
+  if (!RemoveCacheFolder(m_strCacheDir)) return -1;
+  // The shared folder goes with the last conversion that used it: it cannot be removed while
+  // another conversion's folder is in it.
+  std::u16string root = m_strCacheDir.substr(0, m_strCacheDir.size() - 1);
+  root.resize(root.find_last_of(u"\\") + 1);
+  RemoveDirectoryW(root.c_str());
   m_strCacheDir.clear();
   return 0;
 }

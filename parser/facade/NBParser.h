@@ -23,6 +23,46 @@ class CNBKTocObject;
 class CNBKPageObject;
 class CNBKImageStreamObject;
 
+// Results of CNBParser. CreateNewBook, OpenBook and FinalizeBook also pass on the writer's own
+// results unchanged (NBK_ERR_* of contracts/NBKCreator.h: -2 … -7, -11); the values below are
+// the parser's. -1 to -3 mean what each method says; from -20 on they are the same everywhere.
+// parser/facade/ResultText.h turns every one of them into a sentence.
+enum NBParserResult : int {
+  NBP_OK = 0,
+  NBP_ERR_FAILED = -1,   // see each method
+  NBP_ERR_NO_COPY = -2,  // AddPage(url): no internet session, or no copy of the page can be made
+  NBP_ERR_NO_DOCUMENT = -3,       // AddPage(url): no document could be made of the page
+  NBP_ERR_NO_TEMP_FOLDER = -20,   // CreateNewBook, OpenBook: no private temporary folder
+  NBP_ERR_PAGE_CUT = -21,         // AddPage(url): the page arrived or was kept only in part
+  NBP_ERR_TIME_UP = -22,          // the page's time for downloads ran out
+  NBP_ERR_IMAGE_COUNT = -23,      // an image past the page's number of images
+  NBP_ERR_IMAGE_BYTES = -24,      // an image past the page's total of image bytes
+  NBP_ERR_IMAGE_TOO_LARGE = -25,  // one image larger than any image may be
+  NBP_ERR_CACHE_FULL = -26,       // the temporary folder had no room for an image
+  NBP_ERR_IMAGE_BROKEN = -27,     // an image's download broke off
+};
+
+// Bounds for one page, all of its downloads together (AddPage): how many images are fetched,
+// how many bytes they may have in all, and how long the page's downloads may take in all.
+// 0 in a field: no bound of that kind.
+struct NBPageLimits {
+  int maxImages = 500;
+  unsigned long long maxImageBytes = 128ull << 20;
+  unsigned long timeLimitMs = 120000;
+};
+
+// What the parser tells its caller while it works (SetProgress). subject is an address, or,
+// for kWaitingForBook, who holds the book; code is the reason of kImageDropped (an
+// NBParserResult). Called on the parser's thread, inside the parser's calls.
+enum class NBProgress {
+  kWaitingForBook,  // another writer holds the book; the parser waits for it
+  kLoadingPage,     // a page is being loaded by address
+  kFetchingImage,   // an image is being downloaded or read
+  kImageDropped,    // an image is left out of the page (a warning; the page goes on)
+};
+using NBProgressFn = void (*)(void* context, NBProgress event, const unsigned short* subject,
+                              int code);
+
 class NBPARSER_API CNBParser {
  public:
   // Initializes COM for the calling thread.
@@ -63,18 +103,27 @@ class NBPARSER_API CNBParser {
   // Convert only the DIV elements with this id; empty: the whole body.
   void setDivID(const unsigned short* id);
 
+  // Bounds for each following page (NBPageLimits); progress reports (NULL: none).
+  void SetPageLimits(const NBPageLimits& limits);
+  void SetProgress(NBProgressFn progress, void* context);
+
   // A new book file at the name of SetNBKFileName, with its cover page. -1 without a design
-  // file or when the design cannot be used; the writer's result when the file cannot be made.
+  // file or when the design cannot be used; NBP_ERR_NO_TEMP_FOLDER without a private temporary
+  // folder for the cache; the writer's result when the file cannot be made. A book still open
+  // is abandoned first, as AffairBook does.
   int CreateNewBook();
   // The book file of SetNBKFileName, to add pages to (made when missing). Results as above.
   int OpenBook();
   // One page from a loaded document (and its frames); maxDepth below 0 converts nothing.
-  // -1 when no internet session can be had, else 0. page is not used.
+  // -1 when no internet session can be had, else 0 (images left out are reported through
+  // SetProgress). page is not used.
   int AddPage(IHTMLDocument2* document, int maxDepth, CNBKPageObject* page);
-  // One page from a http:// or file:// address.
+  // One page from a http:// or file:// address: 0, or a negative result (NBParserResult), and
+  // then no page is added.
   int AddPage(const unsigned short* url, int maxDepth, CNBKPageObject* page);
   int AddPage(char* url, int maxDepth, CNBKPageObject* page);
-  // Writes the book out and closes it; removes the cache folder.
+  // Writes the book out and closes it; removes the cache folder. 0, or the writer's result
+  // when the book could not be written (the file then stays as it was).
   int FinalizeBook();
   // Closes the book without writing it; removes the cache folder.
   int AffairBook();
@@ -84,6 +133,7 @@ class NBPARSER_API CNBParser {
   int removeCashDir();
   int OpenWithMode(bool append);
   int CloseBook(bool write);
+  int AddPageWith(IHTMLDocument2* document, const unsigned short* url, int maxDepth);
   std::u16string Ansi(const char* text) const;
 
   std::u16string m_strDivID;
@@ -105,4 +155,7 @@ class NBPARSER_API CNBParser {
   std::u16string m_strTitle;
   std::u16string m_strDesignFileName;
   std::u16string m_strDocument;
+  NBPageLimits m_limits;
+  NBProgressFn m_pProgress = nullptr;
+  void* m_pProgressContext = nullptr;
 };

@@ -4,11 +4,13 @@
 #include <string_view>
 
 #include "parser/engine/HtmlPageConverter.h"
+#include "parser/facade/PageBudget.h"
 #include "parser/images/CacheNames.h"
 #include "parser/images/SvgRaster.h"
 #include "parser/style/WideText.h"
 #include "platform/inet/internet.h"
 #include "platform/win32/crt.h"
+#include "platform/win32/file.h"
 #include "platform/win32/mfc/afx.h"
 
 namespace {
@@ -23,6 +25,11 @@ class ImageSource {
   virtual ~ImageSource() = default;
   // Bytes read, 0 at the end or when reading failed.
   virtual UINT Read(void* buffer, UINT count) = 0;
+  // Whether a read failed (the transfer broke off), so what came is not the whole image.
+  bool Failed() const { return failed_; }
+
+ protected:
+  bool failed_ = false;
 };
 
 class HttpImageSource : public ImageSource {
@@ -37,6 +44,7 @@ class HttpImageSource : public ImageSource {
       return file_->Read(buffer, count);
     } catch (CInternetException* e) {
       e->Delete();
+      failed_ = true;
       return 0;
     }
   }
@@ -54,6 +62,7 @@ class LocalImageSource : public ImageSource {
       return file_->Read(buffer, count);
     } catch (CException* e) {
       e->Delete();
+      failed_ = true;
       return 0;
     }
   }
@@ -90,21 +99,32 @@ SplitAddress Split(const std::u16string& address) {
   return s;
 }
 
-// The results of creating and writing the cache file are not checked: the writer library then
-// makes its stream of whatever the file holds and refuses it when it is no image.
-void CopyIntoCache(ImageSource& source, const std::u16string& cacheFile) {
+// Copies at most allowance bytes of the image into its cache file. 0, or why the image cannot
+// be used: more bytes than allowed, a cache file that could not be made or written whole (a
+// full temporary folder), or a download that broke off.
+int CopyIntoCache(ImageSource& source, const std::u16string& cacheFile, std::uint64_t allowance,
+                  int tooLargeReason, std::uint64_t& copied) {
+  copied = 0;
   int out = _wopen(cacheFile.c_str(), _O_BINARY | _O_TRUNC | _O_CREAT | _O_WRONLY, _S_IWRITE);
+  if (out == -1) return NBP_ERR_CACHE_FULL;
   auto buffer = std::make_unique<char[]>(kCopyChunk);
-  std::uint64_t total = 0;
-  for (UINT n = source.Read(buffer.get(), kCopyChunk); n > 0 && total < kMaxImageBytes;
+  int result = 0;
+  for (UINT n = source.Read(buffer.get(), kCopyChunk); n > 0;
        n = source.Read(buffer.get(), kCopyChunk)) {
-    total += n;
-    if (out != -1) _write(out, buffer.get(), n);
+    if (copied + n > allowance) {
+      result = tooLargeReason;
+      break;
+    }
+    if (_write(out, buffer.get(), n) != static_cast<int>(n)) {
+      result = NBP_ERR_CACHE_FULL;
+      break;
+    }
+    copied += n;
   }
-  if (out != -1) {
-    _commit(out);
-    _close(out);
-  }
+  if (result == 0 && source.Failed()) result = NBP_ERR_IMAGE_BROKEN;
+  if (_commit(out) != 0 && result == 0) result = NBP_ERR_CACHE_FULL;
+  if (_close(out) != 0 && result == 0) result = NBP_ERR_CACHE_FULL;
+  return result;
 }
 
 }  // namespace
@@ -148,9 +168,31 @@ int CHtmlPageConverter::AddImage(IDispatch* node, IHTMLElement* element) {
     }
   }
 
+  const bool http = split.serviceType == AFX_INET_SERVICE_HTTP && split.ok;
+  const bool local = split.serviceType == AFX_INET_SERVICE_FILE && split.ok;
+  if (!http && !local) return -1;
+  // A page from the web must not pull the reader's own files into a book.
+  if (local && !FromLocalFile()) return -1;
+
+  const bool lists = m_pImageNames && m_pImageStreams;
+  const std::u16string cacheName = ImageCacheName(m_strCacheDir, m_nDepth, address);
+  int idx = lists ? FindCachedImage(cacheName) : -1;
+  // An image the book has already needs no download once the page's time is up.
+  const bool reuseOnly = idx >= 0 && m_pBudget && m_pBudget->TimeUp();
+  if (idx < 0 && m_pBudget) {
+    if (int why = m_pBudget->AdmitImage(); why != 0) {
+      m_pBudget->Dropped(address, why);
+      return 0;
+    }
+    m_pBudget->Tell(NBProgress::kFetchingImage, address);
+  }
+
   std::unique_ptr<ImageSource> source;
-  if (split.serviceType == AFX_INET_SERVICE_HTTP && split.ok) {
+  if (reuseOnly) {
+    // Nothing to open: the stream is in the book.
+  } else if (http) {
     if (!m_pSession) return -1;
+    if (m_pBudget) m_pSession->SetLimits(m_pBudget->LimitsFor(m_pSession->GetLimits()));
     try {
       CHttpFile* file =
           m_pSession->OpenURL(address.c_str(), 1, INTERNET_FLAG_TRANSFER_BINARY, nullptr, 0);
@@ -158,11 +200,10 @@ int CHtmlPageConverter::AddImage(IDispatch* node, IHTMLElement* element) {
       source = std::make_unique<HttpImageSource>(file);
     } catch (CInternetException* e) {
       e->Delete();
+      if (idx < 0 && m_pBudget) m_pBudget->Dropped(address, NBP_ERR_IMAGE_BROKEN);
       return -1;
     }
-  } else if (split.serviceType == AFX_INET_SERVICE_FILE && split.ok) {
-    // A page from the web must not pull the reader's own files into a book.
-    if (m_strScheme != u"file://") return -1;
+  } else {
     std::u16string path = ReplaceAll(split.object, u"%20", u" ");
     try {
       auto file = std::make_unique<CStdioFile>(path.c_str(), CFile::modeRead | CFile::typeBinary);
@@ -171,16 +212,22 @@ int CHtmlPageConverter::AddImage(IDispatch* node, IHTMLElement* element) {
       e->Delete();
       return -1;
     }
-  } else {
-    return -1;
   }
 
-  if (!m_pPage || !m_pImageNames || !m_pImageStreams) return 0;
-  std::u16string cacheName = ImageCacheName(m_strCacheDir, m_nDepth, address);
-  int idx = FindCachedImage(cacheName);
+  if (!m_pPage || !lists) return 0;
   if (idx < 0) {
     std::u16string cacheFile = ImageCacheFile(m_strCacheDir, m_nDepth, idx);
-    CopyIntoCache(*source, cacheFile);
+    std::uint64_t allowance =
+        m_pBudget ? m_pBudget->ImageAllowance(kMaxImageBytes) : kMaxImageBytes;
+    const int tooLarge = allowance < kMaxImageBytes ? NBP_ERR_IMAGE_BYTES : NBP_ERR_IMAGE_TOO_LARGE;
+    std::uint64_t copied = 0;
+    if (int why = CopyIntoCache(*source, cacheFile, allowance, tooLarge, copied); why != 0) {
+      // Not remembered: a later page may fetch it again, and nothing half-read reaches the book.
+      DeleteFileW(cacheFile.c_str());
+      if (m_pBudget) m_pBudget->Dropped(address, why);
+      return 0;
+    }
+    if (m_pBudget) m_pBudget->SpendImageBytes(copied);
     nbparser::RasterizeSvgCacheFile(cacheFile, element);
     m_pImageNames->push_back(cacheName);
     CNBKImageBlock* block = m_pPage->CreateImageBlock(NBK_IMAGE_BLOCK_KIND);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "parser/engine/HtmlPageConverter.h"
+#include "parser/facade/PageBudget.h"
 #include "parser/loading/Loading.h"
 #include "platform/inet/internet.h"
 #include "platform/mshtml/mshtml.h"
@@ -20,7 +21,6 @@
 namespace {
 
 constexpr UINT kChunkBytes = 8192;
-constexpr int kPageKind = 77;
 
 std::atomic<int> lastCharsetCode{-1};
 
@@ -109,8 +109,10 @@ int CopyToCache(CFile& cache, CStdioFile* source, int& codePage) {
     try {
       cache.Write(chunk.data(), n);
     } catch (CException* e) {
-      // A cache copy that cannot be written is read back short; the page is what it holds.
+      // A copy that cannot be written whole (a full temporary folder) would be read back
+      // short and converted as if it were the whole page.
       e->Delete();
+      return NBP_ERR_PAGE_CUT;
     }
   }
   return 0;
@@ -166,11 +168,8 @@ int CHtmlPageConverter::LoadAndAddDocument(const unsigned short* url, int depth)
   if (depth > m_nMaxDepth) return -1;
   if (m_pBook == nullptr) return -1;
   if (m_pSession == nullptr) return -2;
-  if (m_pPage == nullptr) {
-    m_pPage = m_pBook->CreatePage(kPageKind);
-    if (m_pPage == nullptr) return -1;
-    m_pBook->AddPage(m_pPage);
-  }
+  // The page is made only once its document is (in AddDocument): a page that cannot be
+  // loaded adds nothing to the book.
   m_nDepth = depth;
   lastCharsetCode = -1;
 
@@ -181,9 +180,14 @@ int CHtmlPageConverter::LoadAndAddDocument(const unsigned short* url, int depth)
   AfxParseURL(address.c_str(), serviceType, m_strServer, m_strObject, port);
   m_strScheme = SchemePrefix(serviceType);
 
+  if (m_pBudget) {
+    if (m_pBudget->TimeUp()) return NBP_ERR_TIME_UP;
+    m_pBudget->Tell(NBProgress::kLoadingPage, address);
+  }
   SourcePtr source;
   if (serviceType == AFX_INET_SERVICE_HTTP) {
     CHttpFile* http = nullptr;
+    if (m_pBudget) m_pSession->SetLimits(m_pBudget->LimitsFor(m_pSession->GetLimits()));
     try {
       http = m_pSession->OpenURL(address.c_str(), 1, INTERNET_FLAG_TRANSFER_BINARY, nullptr, 0);
     } catch (CException* e) {

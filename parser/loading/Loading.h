@@ -61,7 +61,7 @@ std::size_t MaxPageBytes();
 // (taken as system ANSI text) is searched by itself for a charset name, and a name sets
 // codePage to its code. Returns 0; -1 when there is no source, when a read fails (after the
 // message box "Failed") or when the page is larger than MaxPageBytes() (after a message box
-// that says so).
+// that says so); NBP_ERR_PAGE_CUT when the cache file cannot be written whole.
 int CopyToCache(CFile& cache, CStdioFile* source, int& codePage);
 
 // A new document (design mode on, so nothing of the page runs) holding the cache file's text

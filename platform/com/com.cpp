@@ -380,3 +380,7 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
   if (FAILED(hr)) return hr;
   return factory->CreateInstance(outer, riid, ppv);
 }
+
+void CoFreeUnusedLibraries() {
+  platform::com::FreeUnusedInprocServers();
+}

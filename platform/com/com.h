@@ -246,6 +246,9 @@ int CoInitializeCount();
 // is called). REGDB_E_CLASSNOTREG when neither knows the class.
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv);
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* reserved, REFIID riid, void** ppv);
+// Asks each in-process server loaded through the registry whether it may go (DllCanUnloadNow)
+// and unloads those that answer S_OK.
+void CoFreeUnusedLibraries();
 
 namespace platform::com {
 

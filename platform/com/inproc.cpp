@@ -1,7 +1,5 @@
 #include "platform/com/inproc.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "platform/win32/file.h"
+#include "platform/win32/kernel.h"
 #include "platform/win32/registry.h"
 
 namespace platform::com {
@@ -38,25 +37,44 @@ std::u16string RegisteredPath(REFCLSID clsid) {
   return path;
 }
 
-// Loaded servers by native path. They stay loaded for the life of the process: objects they
-// made may outlive any one call, and unloading is never asked for.
-GetClassObjectFunction Server(const std::string& path) {
-  static std::mutex mutex;
-  static std::map<std::string, GetClassObjectFunction> servers;
-  std::lock_guard lock(mutex);
-  auto it = servers.find(path);
-  if (it != servers.end()) return it->second;
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    std::fprintf(stderr, "com: cannot load %s: %s\n", path.c_str(), dlerror());
-    return nullptr;  // not cached: the file may appear later
+using CanUnloadFunction = HRESULT (*)();
+
+struct Server {
+  HMODULE module = nullptr;
+  GetClassObjectFunction getClassObject = nullptr;
+  CanUnloadFunction canUnload = nullptr;  // a server without DllCanUnloadNow stays loaded
+};
+
+// Loaded servers by native path, loaded through LoadLibrary so that their module entry runs.
+// They stay until CoFreeUnusedLibraries finds that they may go.
+struct Servers {
+  std::mutex mutex;
+  std::map<std::string, Server> loaded;
+};
+
+Servers& S() {
+  static Servers* servers = new Servers;
+  return *servers;
+}
+
+GetClassObjectFunction ServerFor(const std::string& path) {
+  auto& servers = S();
+  std::lock_guard lock(servers.mutex);
+  auto it = servers.loaded.find(path);
+  if (it != servers.loaded.end()) return it->second.getClassObject;
+  HMODULE module = LoadLibraryA(path.c_str());
+  if (!module) {
+    std::fprintf(stderr, "com: cannot load %s: %s\n", path.c_str(),
+                 platform::win32::LastLoadError().c_str());
+    return nullptr;  // not kept: the file may appear later
   }
-  auto fn = reinterpret_cast<GetClassObjectFunction>(dlsym(handle, "DllGetClassObject"));
+  auto fn = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(module, "DllGetClassObject"));
   if (!fn) {
-    dlclose(handle);
+    FreeLibrary(module);
     return nullptr;
   }
-  servers.emplace(path, fn);
+  auto canUnload = reinterpret_cast<CanUnloadFunction>(GetProcAddress(module, "DllCanUnloadNow"));
+  servers.loaded.emplace(path, Server{module, fn, canUnload});
   return fn;
 }
 
@@ -67,11 +85,33 @@ HRESULT GetInprocClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
   *ppv = nullptr;
   std::u16string path = RegisteredPath(clsid);
   if (path.empty()) return REGDB_E_CLASSNOTREG;
-  GetClassObjectFunction fn = Server(platform::win32::ToNativePath(path));
+  GetClassObjectFunction fn = ServerFor(platform::win32::ToNativePath(path));
   if (!fn) return CLASS_E_CLASSNOTAVAILABLE;
   HRESULT hr = fn(clsid, riid, ppv);
   if (FAILED(hr)) *ppv = nullptr;
   return hr;
+}
+
+}  // namespace platform::com
+
+namespace platform::com {
+
+void FreeUnusedInprocServers() {
+  std::vector<HMODULE> unload;
+  {
+    auto& servers = S();
+    std::lock_guard lock(servers.mutex);
+    for (auto it = servers.loaded.begin(); it != servers.loaded.end();) {
+      if (it->second.canUnload && it->second.canUnload() == S_OK) {
+        unload.push_back(it->second.module);
+        it = servers.loaded.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  // Outside the lock: a module entry may create objects of other servers while it detaches.
+  for (HMODULE module : unload) FreeLibrary(module);
 }
 
 }  // namespace platform::com

@@ -49,6 +49,14 @@ using BSTR = OLECHAR*;
 using VARIANT_BOOL = SHORT;
 using VARTYPE = USHORT;
 
+// 100-nanosecond intervals since 1601-01-01 UTC; a COM type too (stream statistics).
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+using PFILETIME = FILETIME*;
+using LPFILETIME = FILETIME*;
+
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;
 constexpr VARIANT_BOOL VARIANT_TRUE = -1;

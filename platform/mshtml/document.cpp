@@ -121,11 +121,32 @@ Fetcher Document::ActiveFetcher() const {
   return f ? f : DefaultFetcher();
 }
 
+bool Document::MayReach(const std::string& url) const {
+  return !IsWebAddress(url_) || IsWebAddress(url);
+}
+
 bool Document::FetchText(const Fetcher& fetch, const std::string& url, std::string& text,
                          bool styleSheet) {
-  std::string body, type;
   text.clear();
-  if (!fetch) return false;
+  if (!fetch || !MayReach(url)) return false;
+  // A sheet is fetched once per document: the converter re-adds the sheets the load fetched,
+  // and a server that stalls must not cost its wait twice.
+  if (styleSheet) {
+    if (auto it = fetchedSheets_.find(url); it != fetchedSheets_.end()) {
+      text = it->second.value_or(std::string());
+      return it->second.has_value();
+    }
+  }
+  bool ok = FetchUncached(fetch, url, text, styleSheet);
+  if (styleSheet) {
+    fetchedSheets_[url] = ok ? std::optional<std::string>(text) : std::nullopt;
+  }
+  return ok;
+}
+
+bool Document::FetchUncached(const Fetcher& fetch, const std::string& url, std::string& text,
+                             bool styleSheet) {
+  std::string body, type;
   try {
     if (!fetch(U16(url), body, type)) return false;
   } catch (...) {
@@ -224,7 +245,7 @@ void Document::LoadFrames(const LoadContext& context) {
     const std::string* src = tree_->AttributeOf(n, "src");
     std::string url = src ? tree_->Resolve(*src) : std::string();
     // Past the depth, out of budget, or a page this chain is already inside: left empty.
-    bool load = src && !url.empty() &&
+    bool load = src && !url.empty() && MayReach(url) &&
                 context.depth<context.options.maxFrameDepth&& * context.budget> 0 &&
                 std::find(context.chain.begin(), context.chain.end(), url) == context.chain.end() &&
                 url != url_;

@@ -1,6 +1,8 @@
 // The document: IHTMLDocument2 over a Tree, with its frames and style sheets.
 #pragma once
 
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,7 +55,13 @@ class Document final : public IHTMLDocument2, LiveObject {
                        int& budget);
   void LoadPageSheets(Tree& tree, const Fetcher* fetch, int& budget);
   void LoadFrames(const LoadContext& context);
+  // Fetches a sheet (once per document and address) or a page; false when it cannot be had
+  // or this document may not reach it.
   bool FetchText(const Fetcher& fetch, const std::string& url, std::string& text, bool styleSheet);
+  bool FetchUncached(const Fetcher& fetch, const std::string& url, std::string& text,
+                     bool styleSheet);
+  // A document from the web reaches only the web: no frame, sheet or import from a local file.
+  bool MayReach(const std::string& url) const;
 
   std::string url_ = "about:blank";
   std::string source_;  // what writeln gave, not parsed yet when dirty_
@@ -64,6 +72,7 @@ class Document final : public IHTMLDocument2, LiveObject {
   LoadOptions options_;
   std::string iconvName_;  // the page's encoding, for style sheets that are not UTF-8
   std::vector<ComPtr<IHTMLWindow2>> frames_;
+  std::map<std::string, std::optional<std::string>> fetchedSheets_;  // nullopt: could not be had
 };
 
 }  // namespace platform::mshtml

@@ -328,7 +328,10 @@ void Tree::ResolveBase() {
   for (const Node& n : nodes_) {
     if (!n.Is("base")) continue;
     if (const std::string* href = AttributeOf(n, "href")) {
-      baseUrl_ = ResolveUrl(url_, CleanUrlAttribute(*href));
+      std::string base = ResolveUrl(url_, CleanUrlAttribute(*href));
+      // A page from the web cannot point its relative references at the reader's own disk.
+      if (IsWebAddress(url_) && !IsWebAddress(base)) break;
+      baseUrl_ = std::move(base);
       break;
     }
   }

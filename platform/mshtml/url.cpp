@@ -121,6 +121,15 @@ bool HasScheme(std::string_view ref) {
   return SchemeLength(ref) != 0;
 }
 
+bool IsWebAddress(std::string_view url) {
+  std::size_t n = SchemeLength(url);
+  if (n != 4 && n != 5) return false;
+  std::string scheme;
+  for (char c : url.substr(0, n))
+    scheme.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  return scheme == "http" || scheme == "https";
+}
+
 std::string CleanUrlAttribute(std::string_view v) {
   auto ws = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
   while (!v.empty() && ws(v.front())) v.remove_prefix(1);

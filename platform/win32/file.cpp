@@ -69,10 +69,40 @@ std::string_view BaseName(std::string_view path) {
 // ---------------------------------------------------------------------------------------------
 // Folders and names
 
-DWORD GetTempPathW(DWORD size, LPWSTR buffer) {
+namespace {
+
+// The user's own folder under $TMPDIR (else /tmp), made when missing. In a shared /tmp anyone
+// may have made a folder of that name first, or a link to somewhere else: one that is not a
+// real folder of this user is not used. Opened without following links, so the checks and
+// the mode fix apply to the folder itself.
+bool PrivateTempFolder(std::string& dir) {
   const char* env = std::getenv("TMPDIR");
-  std::string dir = env && *env ? env : "/tmp";
-  if (dir.back() != '/') dir.push_back('/');
+  std::string base = env && *env ? env : "/tmp";
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  dir = base + (base == "/" ? "" : "/") + "nubra-" + std::to_string(geteuid());
+  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+    SetLastError(ErrorFromErrno(errno));
+    return false;
+  }
+  int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  struct stat st {};
+  bool mine = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid();
+  if (mine && (st.st_mode & 077) != 0) mine = fchmod(fd, 0700) == 0;
+  close(fd);
+  if (!mine) SetLastError(ERROR_ACCESS_DENIED);
+  dir.push_back('/');
+  return mine;
+}
+
+}  // namespace
+
+DWORD GetTempPathW(DWORD size, LPWSTR buffer) {
+  std::string dir;
+  if (!PrivateTempFolder(dir)) return 0;
   std::u16string wide = Utf8ToUtf16(dir);
   DWORD len = static_cast<DWORD>(wide.size());
   if (!buffer || size < len + 1) return len + 1;

@@ -24,8 +24,11 @@ constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
 constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
 
-// The temp folder ($TMPDIR, else /tmp) with a trailing separator. Returns its length without
-// the terminator, or, when size is too small, the size needed including it.
+// The user's own temp folder, "nubra-<uid>" under $TMPDIR (else /tmp), with a trailing
+// separator: made with mode 0700 when missing; a folder of that name that is a link, not a
+// folder or someone else's is refused (0, ERROR_ACCESS_DENIED), a wider mode of the user's own
+// is narrowed to 0700. Returns its length without the terminator, or, when size is too small,
+// the size needed including it; 0 when there is no such folder (GetLastError says why).
 DWORD GetTempPathW(DWORD size, LPWSTR buffer);
 // Creates prefix (first three characters) + hex number + ".tmp" in folder, unique unless
 // unique is non-zero (then only the name is made). Returns the number used, 0 on failure.

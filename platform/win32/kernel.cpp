@@ -1,7 +1,6 @@
 #include "platform/win32/kernel.h"
 
-#include <dlfcn.h>
-#include <link.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -95,6 +94,27 @@ BOOL CloseHandle(HANDLE handle) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Processes
+
+namespace {
+struct ProcessObject : platform::win32::KernelObject {};
+}  // namespace
+
+DWORD GetCurrentProcessId() {
+  return static_cast<DWORD>(getpid());
+}
+
+HANDLE OpenProcess(DWORD, BOOL, DWORD processId) {
+  // Signal 0 only asks whether the process exists; EPERM means it does, as someone else's.
+  pid_t pid = static_cast<pid_t>(processId);
+  if (processId == 0 || pid <= 0 || (kill(pid, 0) != 0 && errno != EPERM)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return platform::win32::HandleTable::Add(new ProcessObject());
+}
+
+// ---------------------------------------------------------------------------------------------
 // Time
 
 namespace {
@@ -157,185 +177,4 @@ BOOL GetVersionExW(LPOSVERSIONINFOW info) {
   info->dwPlatformId = VER_PLATFORM_WIN32_NT;
   info->szCSDVersion[0] = 0;
   return TRUE;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Modules. A module handle is the address the module is loaded at (as on Windows), so the
-// same module always has the same handle however it was found.
-
-namespace {
-
-// The main program's load address: the first object dl_iterate_phdr reports.
-HMODULE ProgramBase() {
-  static HMODULE base = [] {
-    ElfW(Addr) found = 0;
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void* data) -> int {
-          ElfW(Addr) lowest = ~ElfW(Addr){0};
-          for (int i = 0; i < info->dlpi_phnum; ++i) {
-            if (info->dlpi_phdr[i].p_type == PT_LOAD && info->dlpi_phdr[i].p_vaddr < lowest) {
-              lowest = info->dlpi_phdr[i].p_vaddr;
-            }
-          }
-          *static_cast<ElfW(Addr)*>(data) =
-              info->dlpi_addr + (lowest == ~ElfW(Addr){0} ? 0 : lowest);
-          return 1;  // only the first object
-        },
-        &found);
-    return reinterpret_cast<HMODULE>(found);
-  }();
-  return base;
-}
-
-std::string ModulePath(HMODULE module) {
-  if (!module || module == ProgramBase()) {
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
-  }
-  Dl_info info{};
-  if (!dladdr(module, &info) || info.dli_fbase != module || !info.dli_fname) return {};
-  char resolved[PATH_MAX];
-  if (realpath(info.dli_fname, resolved)) return resolved;
-  return info.dli_fname;
-}
-
-std::string NarrowPath(LPCWSTR path) {
-  std::string s = platform::com::Utf16ToUtf8(path);
-  for (char& c : s) {
-    if (c == '\\') c = '/';
-  }
-  return s;
-}
-
-HMODULE Load(const std::string& path) {
-  void* handle = dlopen(path.c_str(), RTLD_NOW);
-  if (!handle) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  link_map* map = nullptr;
-  if (dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || !map) {
-    dlclose(handle);
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  // The reference taken by dlopen is the one FreeLibrary gives back.
-  return reinterpret_cast<HMODULE>(map->l_addr);
-}
-
-}  // namespace
-
-namespace platform::win32 {
-HMODULE ModuleFromAddress(const void* address) {
-  Dl_info info{};
-  if (!address || !dladdr(address, &info)) return nullptr;
-  return static_cast<HMODULE>(info.dli_fbase);
-}
-}  // namespace platform::win32
-
-HMODULE LoadLibraryW(LPCWSTR path) {
-  if (!path || !*path) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  return Load(NarrowPath(path));
-}
-
-HMODULE LoadLibraryA(LPCSTR path) {
-  if (!path || !*path) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  std::string s = path;
-  for (char& c : s) {
-    if (c == '\\') c = '/';
-  }
-  return Load(s);
-}
-
-BOOL FreeLibrary(HMODULE module) {
-  std::string path = ModulePath(module);
-  if (path.empty() || module == ProgramBase()) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  if (!handle) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  dlclose(handle);  // the reference just taken
-  dlclose(handle);  // the one LoadLibrary took
-  return TRUE;
-}
-
-FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
-  if (!name) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  std::string symbol = IS_INTRESOURCE(name)
-                           ? "Ordinal" + std::to_string(reinterpret_cast<ULONG_PTR>(name))
-                           : std::string(name);
-  void* handle = nullptr;
-  if (!module || module == ProgramBase()) {
-    handle = dlopen(nullptr, RTLD_LAZY);
-  } else {
-    std::string path = ModulePath(module);
-    if (!path.empty()) handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  }
-  if (!handle) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  void* sym = dlsym(handle, symbol.c_str());
-  dlclose(handle);
-  if (!sym) {
-    SetLastError(ERROR_PROC_NOT_FOUND);
-    return nullptr;
-  }
-  return reinterpret_cast<FARPROC>(sym);
-}
-
-HMODULE GetModuleHandleW(LPCWSTR name) {
-  if (!name) return ProgramBase();
-  std::string path = NarrowPath(name);
-  void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  if (!handle) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  link_map* map = nullptr;
-  HMODULE result = nullptr;
-  if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map) {
-    result = reinterpret_cast<HMODULE>(map->l_addr);
-  }
-  dlclose(handle);
-  if (!result) SetLastError(ERROR_MOD_NOT_FOUND);
-  return result;
-}
-
-DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
-  std::string path = ModulePath(module);
-  if (path.empty()) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return 0;
-  }
-  if (!buffer || size == 0) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  std::u16string wide = platform::com::Utf8ToUtf16(path);
-  if (wide.size() + 1 > size) {
-    // Windows (XP and later) truncates, terminates and reports the buffer size.
-    std::copy_n(wide.data(), size - 1, buffer);
-    buffer[size - 1] = 0;
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return size;
-  }
-  std::copy(wide.begin(), wide.end(), buffer);
-  buffer[wide.size()] = 0;
-  SetLastError(ERROR_SUCCESS);
-  return static_cast<DWORD>(wide.size());
 }

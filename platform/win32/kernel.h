@@ -2,6 +2,8 @@
 // query and modules (over dlopen/dladdr).
 #pragma once
 
+#include <string>
+
 #include "platform/com/types.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -54,13 +56,16 @@ DWORD ErrorFromErrno(int err);
 BOOL CloseHandle(HANDLE handle);
 
 // ---------------------------------------------------------------------------------------------
+// Processes
+constexpr DWORD SYNCHRONIZE = 0x00100000;
+constexpr DWORD PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
+DWORD GetCurrentProcessId();
+// A handle to a running process (closed with CloseHandle); NULL with ERROR_INVALID_PARAMETER
+// when no process has that id. The handle only tells that the process was there.
+HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId);
+
+// ---------------------------------------------------------------------------------------------
 // Time
-struct FILETIME {
-  DWORD dwLowDateTime;
-  DWORD dwHighDateTime;
-};
-using PFILETIME = FILETIME*;
-using LPFILETIME = FILETIME*;
 
 struct SYSTEMTIME {
   WORD wYear;
@@ -106,16 +111,39 @@ using LPOSVERSIONINFOW = OSVERSIONINFOW*;
 BOOL GetVersionExW(LPOSVERSIONINFOW info);
 
 // ---------------------------------------------------------------------------------------------
-// Modules. An HMODULE is the dlopen handle (LoadLibraryW) or, for GetModuleHandleW(NULL) and
-// the module-path query, a handle for the program itself.
+// Modules (platform/win32/module.cpp). An HMODULE is the address the library is loaded at, so one
+// library has one handle however it is reached; GetModuleHandleW(NULL) and the module-path query
+// also know the program itself.
+//
+// The module entry: a library may export `extern "C" BOOL DllMain(HINSTANCE, DWORD, LPVOID)`.
+// The LoadLibrary call that maps it calls DllMain(module, DLL_PROCESS_ATTACH, NULL); when that
+// returns FALSE (or throws), DllMain sees DLL_PROCESS_DETACH, the library is unmapped and the load
+// fails with ERROR_DLL_INIT_FAILED. The FreeLibrary that gives back the last reference calls
+// DllMain(module, DLL_PROCESS_DETACH, NULL) before unmapping it. Only the library named is
+// entered: the libraries it was linked against initialise themselves when they are mapped.
+// Loading, unloading and the entry calls are serialised by one process-wide lock, which a module
+// entry may re-enter (to load another library, say).
 using FARPROC = void (*)();
+using DllEntryFunction = BOOL (*)(HINSTANCE module, DWORD reason, LPVOID reserved);
 
+constexpr DWORD DLL_PROCESS_DETACH = 0;
+constexpr DWORD DLL_PROCESS_ATTACH = 1;
+constexpr DWORD DLL_THREAD_ATTACH = 2;
+constexpr DWORD DLL_THREAD_DETACH = 3;
+constexpr DWORD ERROR_DLL_INIT_FAILED = 1114;
+
+// A path with a folder is loaded from there. A bare file name ("hhctrl.ocx") is looked for in
+// the platform's own library folder (that of libPlatform.so, which plays the system folder),
+// then along the dynamic linker's search path; never in the current folder.
 HMODULE LoadLibraryW(LPCWSTR path);
 HMODULE LoadLibraryA(LPCSTR path);
+// Gives back one reference taken by LoadLibrary; FALSE (ERROR_INVALID_HANDLE) for a module that
+// LoadLibrary did not load.
 BOOL FreeLibrary(HMODULE module);
-// name may be an ordinal (MAKEINTRESOURCEA-style value below 0x10000): ordinal n resolves the
-// export "Ordinal<n>" (a shared library has no ordinal table; a library that wants to be
-// called by ordinal exports that alias).
+// An export of the module itself (not of the libraries it links). name may be an ordinal
+// (MAKEINTRESOURCEA-style value below 0x10000): ordinal n resolves the export "Ordinal<n>" (a
+// shared library has no ordinal table; a library that wants to be called by ordinal exports that
+// alias). NULL: the program and everything loaded into it.
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 // NULL: the program itself.
 HMODULE GetModuleHandleW(LPCWSTR name);
@@ -128,6 +156,9 @@ namespace platform::win32 {
 // The module (shared library or program) whose code or data holds address, via dladdr;
 // for use as `GetModuleFileNameW(ModuleFromAddress(&SomeFunction), ...)`. NULL when unknown.
 HMODULE ModuleFromAddress(const void* address);
+// The dynamic linker's reason for the last failed load on this thread ("" when none), for
+// messages that name the cause.
+std::string LastLoadError();
 }  // namespace platform::win32
 
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))

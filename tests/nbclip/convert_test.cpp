@@ -1,56 +1,19 @@
 // nbclip convert, end to end: pages in, the book's dump compared with golden files.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/nbclip/cli.h"
+
 namespace {
 
-namespace fs = std::filesystem;
+using namespace nbclip_test;
 
 const fs::path kSource = NB_SOURCE_DIR;
 const fs::path kPages = kSource / "tests/nbclip/pages";
 const fs::path kGolden = kSource / "tests/nbclip/golden";
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
-
-Result Shell(const std::string& command) {
-  Result r;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return r;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) r.out.append(buffer, n);
-  int status = pclose(pipe);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
-std::string Quote(const std::string& s) {
-  return "'" + s + "'";
-}
-
-class ConvertTest : public testing::Test {
+class ConvertTest : public CliTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/nbclip-convert-XXXXXX";
-    home_ = mkdtemp(pattern);
-    for (const char* sub : {"tmp", "data", "docs", "registry"}) fs::create_directory(home_ / sub);
-    setenv("TMPDIR", (home_ / "tmp").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home_ / "data").c_str(), 1);
-    setenv("XDG_DOCUMENTS_DIR", (home_ / "docs").c_str(), 1);
-    setenv("NUBRA_REGISTRY_DIR", (home_ / "registry").c_str(), 1);
-    setenv("NUBRA_COMMON_DIR", NB_SHARE_DIR, 1);
-  }
-  void TearDown() override { fs::remove_all(home_); }
-
   // Converts, checks the summary line and that the cache folder is gone, and returns the dump.
   std::string ConvertAndDump(const std::vector<std::string>& pages, const std::string& options) {
     std::string command = Quote(NBCLIP_PATH) + " convert";
@@ -60,26 +23,15 @@ class ConvertTest : public testing::Test {
     EXPECT_EQ(convert.status, 0) << convert.out;
     EXPECT_NE(convert.out.find("book: " + book.string()), std::string::npos) << convert.out;
     EXPECT_NE(convert.out.find("pages "), std::string::npos) << convert.out;
-    EXPECT_FALSE(fs::exists(home_ / "tmp" / "ZeveZadezCash"));
+    EXPECT_FALSE(fs::exists(CacheRoot()));
     Result dump = Shell(Quote(NBCLIP_PATH) + " dump " + Quote(book.string()));
     EXPECT_EQ(dump.status, 0) << dump.out;
     return dump.out;
   }
 
   void ExpectGolden(const std::string& name, const std::string& dump) {
-    fs::path golden = kGolden / (name + ".dump");
-    if (std::getenv("NB_REBASELINE")) {
-      std::ofstream(golden, std::ios::binary) << dump;
-      return;
-    }
-    std::ifstream in(golden, std::ios::binary);
-    ASSERT_TRUE(in) << "no golden file " << golden << " (NB_REBASELINE=1 writes it)";
-    std::stringstream expected;
-    expected << in.rdbuf();
-    EXPECT_EQ(dump, expected.str()) << "dump differs from " << golden;
+    nbclip_test::ExpectGolden(kGolden / (name + ".dump"), dump);
   }
-
-  fs::path home_;
 };
 
 TEST_F(ConvertTest, BundledSample) {
@@ -207,14 +159,14 @@ TEST_F(ConvertTest, FailuresAreReported) {
   for (const Case& c :
        {Case{page + " -o /nonexistent-folder/x/book.nbk", 1, "cannot open the book"},
         Case{page + " -o " + Quote((home_ / "b.nbk").string()) + " --design /no/design.nbk", 1,
-             "cannot open the book"},
+             "no design file /no/design.nbk"},
         Case{Quote((kPages / "missing.html").string()) + " -o b.nbk", 1, "cannot load"},
         Case{page, 2, "usage"}, Case{page + " -o", 2, "needs a value"}}) {
     Result r = Shell(Quote(NBCLIP_PATH) + " convert " + c.args);
     EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.out;
     EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
   }
-  EXPECT_FALSE(fs::exists(home_ / "tmp" / "ZeveZadezCash"));
+  EXPECT_FALSE(fs::exists(CacheRoot()));
 }
 
 // Pages built to hurt: no crash, no runaway recursion, a book all the same.

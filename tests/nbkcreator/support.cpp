@@ -293,13 +293,17 @@ void WriteSampleBook(const std::string& path, const std::string& dir) {
 }
 
 int AppendPage(const std::string& path, const std::u16string& text) {
+  return AppendPage(path, text, text);
+}
+
+int AppendPage(const std::string& path, const std::u16string& text, const std::u16string& title) {
   CNBKBook book;
   book.SetScrambleKey(0x0D3B);
   book.SetNBKFileName(W(path));
   if (int rc = book.Open(W(path).c_str(), NBK_OPEN_APPEND); rc != 0) return rc;
   CNBKTocObject* toc = book.CreateToc();
   CNBKPageObject* page = book.CreatePage(NBK_PAGE_KIND);
-  toc->AddEntry(text, page, nullptr);
+  toc->AddEntry(title, page, nullptr);
   CNBKTextBlock* block = page->CreateTextBlock(0, 0);
   block->SetStyle(83, 100);
   block->GetTextObject()->AddText(text);

@@ -34,8 +34,10 @@ std::vector<std::uint8_t> MakeBmp(std::int32_t w, std::int32_t h);
 
 // Writes the sample book (three pages with every kind of content) at path; images go to dir.
 void WriteSampleBook(const std::string& path, const std::string& dir);
-// Appends one page to the book at path.
+// Appends one page of text to the book at path, its table-of-contents entry titled title (the
+// text itself when not given).
 int AppendPage(const std::string& path, const std::u16string& text);
+int AppendPage(const std::string& path, const std::u16string& text, const std::u16string& title);
 
 // The dump text (or "error: ...") of the book at path.
 std::string Dump(const std::string& path, bool json = false);

@@ -324,6 +324,11 @@ CNBKObject* CNBKBook::CreateObject(int kind) {
 }
 int CNBKBook::OutputAll() {
   Record("OutputAll()");
+  return recording::Config().outputResult;
+}
+int CNBKBook::SetWaitNotice(std::function<void(const std::u16string&)> notice) {
+  // Not recorded: a test that wants to hear of a wait calls it through Config().
+  recording::Config().waitNotice = std::move(notice);
   return 0;
 }
 int CNBKBook::Close() {

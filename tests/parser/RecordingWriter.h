@@ -3,6 +3,7 @@
 // a page produced with the calls it should produce.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ std::vector<std::string> Only(const std::vector<std::string>& words);
 struct Settings {
   int openResult = 0;
   int designResult = 0;
+  int outputResult = 0;
+  // What the parser gave the book to tell of a wait for another writer.
+  std::function<void(const std::u16string&)> waitNotice;
 };
 Settings& Config();
 

@@ -483,6 +483,30 @@ TEST_F(ConverterTest, StyleSheetRetriesAreBoundedPerDocument) {
   EXPECT_EQ(fakedom::CreatedStyleSheets(doc_).size(), 12u);
 }
 
+// Only a page that is a local file may bring in local style sheets and frames; a page from
+// the web (its frames and its sheets written as file: addresses) gets none of them.
+TEST_F(ConverterTest, PageFromTheWebBringsInNoLocalSheetOrFrame) {
+  for (const char* top : {"http://example.com/page.html", "file:///pages/page.html"}) {
+    SCOPED_TRACE(top);
+    const bool local = std::string_view(top).starts_with("file:");
+    Fresh();
+    recording::Reset();
+    auto localFrame =
+        fakedom::Doc({.url = "file:///home/me/secret.html", .body = {El("P", {"secret"})}});
+    auto webFrame = fakedom::Doc({.url = "http://example.com/f.html", .body = {El("P", {"web"})}});
+    ASSERT_EQ(Convert({.url = top,
+                       .body = {El("P", {"top"})},
+                       .styleSheets = {"file:///home/me/secret.css", "/site.css"},
+                       .frames = {localFrame, webFrame}}),
+              0);
+    EXPECT_EQ(recording::Only({"AddText(secret)"}).size(), local ? 1u : 0u);
+    EXPECT_EQ(recording::Only({"AddText(web)"}).size(), 1u);
+    std::vector<std::string> sheets = fakedom::CreatedStyleSheets(doc_);
+    EXPECT_EQ(std::count(sheets.begin(), sheets.end(), "file:///home/me/secret.css"),
+              local ? 1 : 0);
+  }
+}
+
 TEST(SchemePrefixTest, ServiceTypes) {
   struct Case {
     DWORD type;

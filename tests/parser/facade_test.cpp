@@ -1,10 +1,14 @@
 // CNBParser: the book's lifecycle as calls into the writer, the cache folder, and pages.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
+#include "contracts/NBKCreator.h"
 #include "parser/facade/NBParser.h"
 #include "tests/parser/ConverterFixture.h"
 
@@ -44,7 +48,16 @@ class ParserTest : public testing::Test {
     parser.SetBookAuthor_read(W(u"ちょしゃ"));
     parser.SetBookID(W(u"ID-1"));
   }
-  fs::path CacheDir() const { return temp_ / "ZeveZadezCash"; }
+  // The shared folder, and in it the one folder of the book open now.
+  fs::path CacheRoot() const {
+    return temp_ / ("nubra-" + std::to_string(geteuid())) / "ZeveZadezCash";
+  }
+  fs::path CacheDir() const {
+    std::error_code ec;
+    std::vector<fs::path> folders;
+    for (const auto& e : fs::directory_iterator(CacheRoot(), ec)) folders.push_back(e.path());
+    return folders.size() == 1 ? folders.front() : fs::path();
+  }
 
   fs::path temp_;
   std::string old_tmpdir_;
@@ -66,7 +79,7 @@ TEST_F(ParserTest, CreateNewBook) {
   recording::Reset();
   EXPECT_EQ(parser.FinalizeBook(), 0);
   EXPECT_EQ(recording::Calls(), (Calls{"OutputAll()", "Close()", "~CNBKBook"}));
-  EXPECT_FALSE(fs::exists(CacheDir()));
+  EXPECT_FALSE(fs::exists(CacheRoot()));
 }
 
 TEST_F(ParserTest, OpenBookAppendsWithoutCover) {
@@ -99,7 +112,7 @@ TEST_F(ParserTest, FailuresToOpen) {
     EXPECT_EQ(c.append ? parser.OpenBook() : parser.CreateNewBook(), c.expected);
     EXPECT_EQ(parser.AffairBook(), 0);
     EXPECT_EQ(recording::Only({"~CNBKBook"}).size(), 1u);
-    EXPECT_FALSE(fs::exists(CacheDir()));
+    EXPECT_FALSE(fs::exists(CacheRoot()));
   }
 }
 
@@ -109,7 +122,7 @@ TEST_F(ParserTest, NoDesignCreatesNothing) {
   EXPECT_EQ(parser.CreateNewBook(), -1);
   EXPECT_EQ(parser.OpenBook(), -1);
   EXPECT_TRUE(recording::Calls().empty());
-  EXPECT_FALSE(fs::exists(CacheDir()));
+  EXPECT_FALSE(fs::exists(CacheRoot()));
 }
 
 TEST_F(ParserTest, EmptyFileNameAndIdAreNotPassed) {
@@ -164,7 +177,7 @@ TEST_F(ParserTest, PagesAndTheCacheFolder) {
   // A stray cache file goes with the folder; a later book makes the folder anew.
   std::ofstream(CacheDir() / "left.tmp") << "x";
   EXPECT_EQ(parser.FinalizeBook(), 0);
-  EXPECT_FALSE(fs::exists(CacheDir()));
+  EXPECT_FALSE(fs::exists(CacheRoot()));
   recording::Reset();
   ASSERT_EQ(parser.CreateNewBook(), 0);
   EXPECT_TRUE(fs::is_directory(CacheDir()));
@@ -178,9 +191,121 @@ TEST_F(ParserTest, FolderWithOtherFilesStays) {
   CNBParser parser;
   Configure(parser);
   ASSERT_EQ(parser.CreateNewBook(), 0);
-  std::ofstream(CacheDir() / "keep.dat") << "x";
+  fs::path folder = CacheDir();
+  std::ofstream(folder / "keep.dat") << "x";
   EXPECT_EQ(parser.FinalizeBook(), 0);
-  EXPECT_TRUE(fs::exists(CacheDir() / "keep.dat"));
+  EXPECT_TRUE(fs::exists(folder / "keep.dat"));
+}
+
+TEST_F(ParserTest, OpeningAgainAbandonsTheOpenBookWithItsImages) {
+  fs::path page = temp_ / "page";
+  fs::create_directory(page);
+  std::ofstream(page / "a.png", std::ios::binary) << "\x89PNG\r\n\x1a\n";
+  auto doc = fakedom::Doc(
+      {.url = "file://" + (page / "1.html").string(),
+       .body = {El("P", {El("IMG", {{"href", "file://" + (page / "a.png").string()}}, {})})}});
+  CNBParser parser;
+  Configure(parser);
+  for (bool append : {false, true}) {
+    SCOPED_TRACE(append ? "OpenBook" : "CreateNewBook");
+    ASSERT_EQ(parser.CreateNewBook(), 0);
+    EXPECT_EQ(parser.AddPage(fakedom::AsDocument(doc), 0, nullptr), 0);
+    recording::Reset();
+    ASSERT_EQ(append ? parser.OpenBook() : parser.CreateNewBook(), 0);
+    // The first book is closed and deleted before the second is made, not written.
+    Calls calls = recording::Calls();
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ((Calls{calls[0], calls[1]}), (Calls{"Close()", "~CNBKBook"}));
+    EXPECT_TRUE(recording::Only({"OutputAll"}).empty());
+    // Its image streams went with it: the image is fetched into the new book again.
+    recording::Reset();
+    EXPECT_EQ(parser.AddPage(fakedom::AsDocument(doc), 0, nullptr), 0);
+    EXPECT_EQ(recording::Only({"CreateImageStream"}).size(), 1u);
+    EXPECT_TRUE(recording::Only({"SetImageStream"}).empty());
+    EXPECT_EQ(parser.AffairBook(), 0);
+  }
+  EXPECT_FALSE(fs::exists(CacheRoot()));
+}
+
+TEST_F(ParserTest, FinalizeTellsWhenTheBookCouldNotBeWritten) {
+  CNBParser parser;
+  Configure(parser);
+  ASSERT_EQ(parser.CreateNewBook(), 0);
+  recording::Config().outputResult = NBK_ERR_DISK_FULL;
+  EXPECT_EQ(parser.FinalizeBook(), NBK_ERR_DISK_FULL);
+  EXPECT_EQ(recording::Only({"Close", "~CNBKBook"}).size(), 2u) << "closed all the same";
+  EXPECT_FALSE(fs::exists(CacheRoot()));
+}
+
+TEST_F(ParserTest, WithoutATemporaryFolderNoBookIsOpened) {
+  // TMPDIR names a file: there is no temporary folder to be had.
+  std::ofstream(temp_ / "not-a-folder") << "x";
+  setenv("TMPDIR", (temp_ / "not-a-folder").c_str(), 1);
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(chdir(temp_.c_str()), 0);
+  CNBParser parser;
+  Configure(parser);
+  EXPECT_EQ(parser.CreateNewBook(), NBP_ERR_NO_TEMP_FOLDER);
+  EXPECT_EQ(parser.OpenBook(), NBP_ERR_NO_TEMP_FOLDER);
+  EXPECT_TRUE(recording::Only({"CNBKBook", "Open"}).empty()) << "no book object was made";
+  EXPECT_EQ(parser.AffairBook(), 0);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(temp_)) names.push_back(e.path().filename());
+  EXPECT_EQ(names, (std::vector<std::string>{"not-a-folder"})) << "nothing in the working folder";
+  ASSERT_EQ(chdir(cwd), 0);
+}
+
+TEST_F(ParserTest, BooksOpenAtOnceHaveFoldersOfTheirOwn) {
+  // The folder of a conversion whose process is gone is cleaned by the next one.
+  pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  fs::path abandoned = CacheRoot() / (std::to_string(gone) + "-1");
+  fs::create_directories(abandoned);
+  std::ofstream(abandoned / "__cash[0]index-0001.tmp") << "x";
+
+  CNBParser first, second;
+  Configure(first);
+  Configure(second);
+  ASSERT_EQ(first.CreateNewBook(), 0);
+  EXPECT_FALSE(fs::exists(abandoned));
+  fs::path firstFolder = CacheDir();
+  ASSERT_FALSE(firstFolder.empty());
+  ASSERT_EQ(second.OpenBook(), 0);
+  std::vector<fs::path> folders;
+  for (const auto& e : fs::directory_iterator(CacheRoot())) folders.push_back(e.path());
+  ASSERT_EQ(folders.size(), 2u);
+  fs::path secondFolder = folders[0] == firstFolder ? folders[1] : folders[0];
+  std::ofstream(firstFolder / "a.tmp") << "first";
+  std::ofstream(secondFolder / "a.tmp") << "second";
+  // The first to finish takes its own files only; the shared folder stays for the second.
+  EXPECT_EQ(first.FinalizeBook(), 0);
+  EXPECT_FALSE(fs::exists(firstFolder));
+  EXPECT_TRUE(fs::exists(secondFolder / "a.tmp"));
+  EXPECT_EQ(second.AffairBook(), 0);
+  EXPECT_FALSE(fs::exists(CacheRoot())) << "the last one out removes the shared folder";
+}
+
+TEST_F(ParserTest, WaitForAnotherWriterIsTold) {
+  struct Heard {
+    std::vector<std::pair<NBProgress, std::u16string>> events;
+  } heard;
+  CNBParser parser;
+  Configure(parser);
+  parser.SetProgress(
+      [](void* context, NBProgress event, const unsigned short* subject, int) {
+        static_cast<Heard*>(context)->events.emplace_back(
+            event, std::u16string(reinterpret_cast<const char16_t*>(subject)));
+      },
+      &heard);
+  ASSERT_EQ(parser.OpenBook(), 0);
+  ASSERT_TRUE(recording::Config().waitNotice) << "the parser asked to hear of a wait";
+  recording::Config().waitNotice(u"process 7 (other)");
+  ASSERT_EQ(heard.events.size(), 1u);
+  EXPECT_EQ(heard.events[0].first, NBProgress::kWaitingForBook);
+  EXPECT_EQ(heard.events[0].second, u"process 7 (other)");
+  parser.AffairBook();
 }
 
 TEST_F(ParserTest, WithoutABookNothingIsConverted) {

@@ -1,10 +1,15 @@
 // Images: cache names and files, fetching once per book, and placement as a block or inline.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
+#include "parser/facade/PageBudget.h"
 #include "parser/images/CacheNames.h"
 #include "tests/parser/ConverterFixture.h"
 
@@ -146,6 +151,91 @@ TEST_F(ImageTest, TableCellsArePassedOver) {
   // The first table holds no text: a block. The second holds text beside the cell: inline.
   EXPECT_EQ(recording::Only({"AddBlock", "PlotImage"}),
             (Calls{"P1.AddBlock(B7)", "T10.PlotImage(I13,2)", "P1.AddBlock(B11)"}));
+}
+
+// What a page's bounds leave out: each image past a bound is not fetched or not kept, the
+// reason is told once per bound, and nothing of it reaches the book or stays in the cache.
+TEST_F(ImageTest, PageBoundsLeaveImagesOutAndSaySo) {
+  struct Told {
+    std::vector<std::pair<std::string, int>> dropped;
+    int fetched = 0;
+  };
+  auto progress = [](void* context, NBProgress event, const unsigned short* subject, int code) {
+    auto* told = static_cast<Told*>(context);
+    std::u16string what(reinterpret_cast<const char16_t*>(subject));
+    if (event == NBProgress::kFetchingImage) ++told->fetched;
+    if (event == NBProgress::kImageDropped) {
+      told->dropped.emplace_back(platform::com::Utf16ToUtf8(what.substr(what.rfind(u'/') + 1)),
+                                 code);
+    }
+  };
+  for (const char* name : {"c.png", "d.png"}) Write(name, kPng);  // 12 bytes each
+  struct Case {
+    const char* name;
+    NBPageLimits limits;
+    int fetched, placed;
+    std::vector<std::pair<std::string, int>> dropped;
+  };
+  const std::vector<Case> cases = {
+      {"no bounds", {0, 0, 0}, 3, 3, {}},
+      {"two images", {2, 0, 0}, 2, 2, {{"d.png", NBP_ERR_IMAGE_COUNT}}},
+      {"one image, told once", {1, 0, 0}, 1, 1, {{"c.png", NBP_ERR_IMAGE_COUNT}}},
+      // The third is fetched, but its bytes pass what is left of the page's total.
+      {"bytes for two", {0, 30, 0}, 3, 2, {{"d.png", NBP_ERR_IMAGE_BYTES}}},
+      {"time up, told once", {0, 0, 1}, 0, 0, {{"a.png", NBP_ERR_TIME_UP}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fresh();
+    conv_->SetCacheDir(platform::com::Utf8ToUtf16((dir_ / "cache").string() + "\\"));
+    Told told;
+    PageBudget budget(c.limits, progress, &told);
+    if (c.limits.timeLimitMs != 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    conv_->SetBudget(&budget);
+    ASSERT_EQ(ConvertLocal({El("P", {Img(Url("a.png"))}), El("P", {Img(Url("c.png"))}),
+                            El("P", {Img(Url("d.png"))}), El("P", {Img(Url("a.png"))})}),
+              0);
+    // The fourth image is the first again: it is placed whenever the first was.
+    const int again = c.placed > 0 ? 1 : 0;
+    EXPECT_EQ(recording::Only({"CreateImageStream"}).size(), static_cast<std::size_t>(c.placed));
+    EXPECT_EQ(recording::Only({"AddBlock"}).size(), static_cast<std::size_t>(c.placed + again));
+    EXPECT_EQ(told.dropped, c.dropped);
+    EXPECT_EQ(told.fetched, c.fetched);
+    EXPECT_EQ(CacheFiles().size(), static_cast<std::size_t>(c.placed));
+    names_.clear();
+    streams_.clear();
+    for (const auto& e : fs::directory_iterator(dir_ / "cache")) fs::remove(e.path());
+    recording::Reset();
+  }
+}
+
+// A cache file that cannot be written whole (a full temporary folder; here a file-size limit)
+// leaves the image out with that reason, and nothing half-written stays.
+TEST_F(ImageTest, FullTemporaryFolderLeavesTheImageOut) {
+  std::vector<std::pair<NBProgress, int>> told;
+  PageBudget budget(
+      {0, 0, 0},
+      [](void* context, NBProgress event, const unsigned short*, int code) {
+        static_cast<std::vector<std::pair<NBProgress, int>>*>(context)->emplace_back(event, code);
+      },
+      &told);
+  conv_->SetBudget(&budget);
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  struct rlimit tiny = old;
+  tiny.rlim_cur = 4;
+  auto oldSignal = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+  int result = ConvertLocal({El("P", {Img(Url("a.png"))})});
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldSignal);
+  ASSERT_EQ(result, 0);
+  EXPECT_TRUE(recording::Only({"Image"}).empty());
+  EXPECT_EQ(told,
+            (std::vector<std::pair<NBProgress, int>>{
+                {NBProgress::kFetchingImage, 0}, {NBProgress::kImageDropped, NBP_ERR_CACHE_FULL}}));
+  EXPECT_TRUE(CacheFiles().empty());
+  EXPECT_TRUE(names_.empty()) << "not remembered: a later page may fetch it again";
 }
 
 TEST_F(ImageTest, DepthIsPartOfTheKey) {

@@ -88,15 +88,20 @@ class LoadTest : public ::testing::Test {
   }
   void TearDown() override {
     ::unsetenv("NUBRA_INET_TIMEOUT_MS");
+    ::unsetenv("NUBRA_PAGE_MAX_BYTES");
     ::setenv("TMPDIR", BaseTemp().c_str(), 1);
     fs::remove_all(dir_);
   }
 
-  fs::path CacheDir() const { return dir_ / "tmp" / "ZeveZadezCash"; }
+  fs::path CacheDir() const {
+    return dir_ / "tmp" / ("nubra-" + std::to_string(::geteuid())) / "ZeveZadezCash";
+  }
+  // Files in the cache folders of every book (each book has a folder of its own in it).
   int CacheFiles() const {
     if (!fs::exists(CacheDir())) return 0;
-    return static_cast<int>(
-        std::distance(fs::directory_iterator(CacheDir()), fs::directory_iterator()));
+    int files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(CacheDir())) files += e.is_regular_file();
+    return files;
   }
 
   // Makes a book of the given addresses; returns each AddPage result, checking after each
@@ -205,25 +210,26 @@ TEST_F(LoadTest, LocalFiles) {
   std::vector<int> results = MakeBook(
       {spaced, base + "/crlf.html", base + "/missing.html", "ansi:" + base + "/日本%20語.html"});
   EXPECT_EQ(results, (std::vector<int>{0, 0, -1, 0}));
+  // The missing page adds no page.
   std::vector<std::string> pages = BookPages();
-  ASSERT_EQ(pages.size(), 4u) << dump_;
+  ASSERT_EQ(pages.size(), 3u) << dump_;
   EXPECT_NE(pages[0].find(kText), std::string::npos) << pages[0];
   EXPECT_NE(pages[1].find("一行目二行目"), std::string::npos) << pages[1];
-  EXPECT_EQ(pages[2], "");
-  EXPECT_NE(pages[3].find("一行目二行目"), std::string::npos) << pages[3];
+  EXPECT_NE(pages[2].find("一行目二行目"), std::string::npos) << pages[2];
 }
 
-TEST_F(LoadTest, UnsupportedAddressesGiveMinusOneAndAnEmptyPage) {
+TEST_F(LoadTest, UnsupportedAddressesGiveMinusOneAndAddNoPage) {
   std::vector<int> results =
       MakeBook({"ftp://127.0.0.1/page.html", "https://127.0.0.1/x", "not an address"});
   EXPECT_EQ(results, (std::vector<int>{-1, -1, -1}));
-  std::vector<std::string> pages = BookPages();
-  ASSERT_EQ(pages.size(), 3u) << dump_;
-  for (const std::string& page : pages) EXPECT_EQ(page, "");
+  EXPECT_TRUE(BookPages().empty()) << dump_;
 }
 
 TEST_F(LoadTest, BrokenDownloadsFailClearlyAndKeepEarlierPages) {
   ::setenv("NUBRA_INET_TIMEOUT_MS", "1500", 1);
+  // A smaller page limit, so the endless page reaches it well inside the timeout also on a
+  // loaded machine under the sanitizers.
+  ::setenv("NUBRA_PAGE_MAX_BYTES", "4194304", 1);
   std::string page = Page(R"(<meta charset="utf-8">)", kText);
   server_.Serve("/good", {.body = page});
   std::string big = page + std::string(20000, ' ');
@@ -242,16 +248,16 @@ TEST_F(LoadTest, BrokenDownloadsFailClearlyAndKeepEarlierPages) {
                 server_.Url("/truncated"), server_.Url("/huge"), refused});
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   EXPECT_EQ(results, (std::vector<int>{0, -1, -1, -1, -1, -1}));
+  // Only the good page is in the book: a failed download adds no page.
   std::vector<std::string> pages = BookPages();
-  ASSERT_EQ(pages.size(), 6u) << dump_;
+  ASSERT_EQ(pages.size(), 1u) << dump_;
   EXPECT_NE(pages[0].find(kText), std::string::npos);
-  for (std::size_t i = 1; i < pages.size(); ++i) EXPECT_EQ(pages[i], "") << i;
   std::vector<std::u16string> boxes = Boxes();
   ASSERT_EQ(boxes.size(), 4u);
   EXPECT_EQ(boxes[0], u"Failed");
   EXPECT_EQ(boxes[1], u"Failed");
   EXPECT_EQ(boxes[2], u"Failed");
-  EXPECT_NE(boxes[3].find(u"larger than 33554432 bytes"), std::u16string::npos);
+  EXPECT_NE(boxes[3].find(u"larger than 4194304 bytes"), std::u16string::npos);
 }
 
 }  // namespace

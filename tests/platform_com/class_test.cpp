@@ -1,6 +1,7 @@
 // CoCreateInstance over the in-process class table and over registered shared libraries.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/com/com.h"
@@ -112,6 +113,52 @@ TEST(RegistryServer, RegisteredLibraryAnswersThroughDllGetClassObject) {
                              aggregated.ReleaseAndGetVoidAddress()),
             CLASS_E_NOAGGREGATION)
       << "the server's own answer comes back unchanged";
+}
+
+// A server stays while anything of it lives, and goes at the first CoFreeUnusedLibraries after.
+TEST(RegistryServer, UnusedServersAreUnloaded) {
+  RegisterServer(nbtest::kServerClsid, NB_TEST_SERVER_PATH);
+  auto loaded = [] {
+    return GetModuleHandleW(platform::com::Utf8ToUtf16(NB_TEST_SERVER_PATH).c_str()) != nullptr;
+  };
+  ComPtr<IClassFactory> factory;
+  ASSERT_EQ(CoGetClassObject(nbtest::kServerClsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             factory.ReleaseAndGetVoidAddress()),
+            S_OK);
+  ComPtr<IDispatch> object;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, object.ReleaseAndGetVoidAddress()),
+            S_OK);
+  factory->LockServer(TRUE);
+
+  struct Step {
+    const char* what;
+    std::function<void()> release;
+    bool stays;
+  };
+  const Step steps[] = {
+      {"factory, object and lock held", [] {}, true},
+      {"the object released", [&] { object.Reset(); }, true},
+      {"the lock given back", [&] { factory->LockServer(FALSE); }, true},
+      {"the factory released", [&] { factory.Reset(); }, false},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.release();
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(loaded(), step.stays);
+  }
+
+  // Asked for again, the server is loaded afresh.
+  ASSERT_EQ(CoCreateInstance(nbtest::kServerClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                             object.ReleaseAndGetVoidAddress()),
+            S_OK);
+  HMODULE module = LoadLibraryA(NB_TEST_SERVER_PATH);
+  auto calls = reinterpret_cast<int (*)()>(GetProcAddress(module, "NbTestServerCalls"));
+  ASSERT_NE(calls, nullptr);
+  EXPECT_EQ(calls(), 1) << "a new copy of the library";
+  FreeLibrary(module);
+  object.Reset();
+  CoFreeUnusedLibraries();
 }
 
 TEST(RegistryServer, FailuresOfTheRegisteredPath) {

@@ -8,7 +8,11 @@ namespace nbtest {
 class Counted final : public IDispatch {
  public:
   // Starts with one reference owned by the creator; *destroyed is set when the count hits 0.
-  explicit Counted(bool* destroyed = nullptr) : destroyed_(destroyed) {}
+  // *live, when given, counts the objects alive.
+  explicit Counted(bool* destroyed = nullptr, int* live = nullptr)
+      : destroyed_(destroyed), live_(live) {
+    if (live_) ++*live_;
+  }
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -39,8 +43,11 @@ class Counted final : public IDispatch {
   ULONG Refs() const { return refs_; }
 
  private:
-  ~Counted() = default;
+  ~Counted() {
+    if (live_) --*live_;
+  }
   bool* destroyed_;
+  int* live_;
   ULONG refs_ = 1;
 };
 

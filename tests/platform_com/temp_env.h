@@ -17,12 +17,13 @@ class TempHome : public ::testing::Environment {
     std::string base = std::filesystem::temp_directory_path().string() + "/nbtest.XXXXXX";
     ASSERT_NE(mkdtemp(base.data()), nullptr);
     root_ = base;
-    for (const char* sub : {"data", "docs", "tmp", "common", "registry"}) {
+    for (const char* sub : {"data", "docs", "tmp", "common", "registry", "cache"}) {
       std::filesystem::create_directories(root_ / sub);
     }
     setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
     setenv("XDG_DOCUMENTS_DIR", (root_ / "docs").c_str(), 1);
     setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (root_ / "cache").c_str(), 1);
     setenv("NUBRA_COMMON_DIR", (root_ / "common").c_str(), 1);
     setenv("NUBRA_REGISTRY_DIR", (root_ / "registry").c_str(), 1);
     unsetenv("NUBRA_ACP");

@@ -1,5 +1,6 @@
 // A tiny in-process server for the registry path of CoCreateInstance: it answers one class
-// with a Counted object, like a real server's DllGetClassObject.
+// with a Counted object, like a real server's DllGetClassObject, and may be unloaded while no
+// factory, object or lock of it is alive.
 #include "tests/platform_com/test_server.h"
 
 #include "platform/com/com.h"
@@ -7,8 +8,13 @@
 
 namespace {
 
+int g_calls = 0;
+int g_live = 0;  // factories and objects
+int g_locks = 0;
+
 class Factory final : public IClassFactory {
  public:
+  Factory() { ++g_live; }
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
@@ -29,19 +35,20 @@ class Factory final : public IClassFactory {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    auto* obj = new nbtest::Counted;
+    auto* obj = new nbtest::Counted(nullptr, &g_live);
     HRESULT hr = obj->QueryInterface(riid, ppv);
     obj->Release();
     return hr;
   }
-  HRESULT LockServer(BOOL) override { return S_OK; }
+  HRESULT LockServer(BOOL lock) override {
+    g_locks += lock ? 1 : -1;
+    return S_OK;
+  }
 
  private:
-  ~Factory() = default;
+  ~Factory() { --g_live; }
   ULONG refs_ = 1;
 };
-
-int g_calls = 0;
 
 }  // namespace
 
@@ -61,4 +68,8 @@ extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFC
 // How often DllGetClassObject ran, so the test can see the library stays loaded (one copy).
 extern "C" __attribute__((visibility("default"))) int NbTestServerCalls() {
   return g_calls;
+}
+
+extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
+  return g_live == 0 && g_locks == 0 ? S_OK : S_FALSE;
 }

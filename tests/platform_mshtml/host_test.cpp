@@ -242,6 +242,60 @@ TEST(Frames, CyclesAndDepthAreCut) {
   EXPECT_EQ(4, levels);  // three loaded frames, the fourth left empty
 }
 
+// A page from the web reaches only the web: its frames, sheets, imports and base address never
+// name a local file, while the same page from a local file reaches all of them.
+TEST(LocalFiles, PageFromTheWebReachesNoLocalFile) {
+  const std::string page =
+      "<base href='file:///home/me/'>"
+      "<link rel=stylesheet href='file:///home/me/a.css'>"
+      "<style>@import 'file:///home/me/b.css'; @import url(/web.css);</style>"
+      "<iframe src='file:///home/me/c.html'></iframe><iframe src='d.html'></iframe>"
+      "<frameset><frame src='/etc/passwd'></frameset><img src=e.png>";
+  for (const char* top : {"http://h.test/dir/top.html", "file:///pages/top.html"}) {
+    SCOPED_TRACE(top);
+    const bool local = std::string_view(top).starts_with("file:");
+    Site site;
+    auto doc = Loaded(page, platform::com::Utf8ToUtf16(top), site.Options());
+    std::vector<std::string> asked;
+    for (const auto& [url, n] : site.requests) asked.push_back(U8(url));
+    for (const std::string& url : asked) {
+      EXPECT_TRUE(local || url.starts_with("http://")) << url;
+    }
+    EXPECT_EQ(site.requests.count(u"file:///home/me/a.css"), local ? 1u : 0u);
+    EXPECT_EQ(site.requests.count(u"file:///home/me/b.css"), local ? 1u : 0u);
+    EXPECT_EQ(site.requests.count(u"file:///home/me/c.html"), local ? 1u : 0u);
+    EXPECT_EQ(site.requests.count(local ? u"file:///home/me/d.html" : u"http://h.test/dir/d.html"),
+              1u);
+    // The image is reported where a browser would fetch it: under the base only when local.
+    BStr href;
+    ComPtr<IHTMLImgElement> img;
+    ASSERT_EQ(S_OK, Query(First(doc.Get(), "IMG"), IID_IHTMLImgElement, img));
+    img->get_href(&href);
+    EXPECT_EQ(U8(href), local ? "file:///home/me/e.png" : "http://h.test/dir/e.png");
+    // createStyleSheet of a local address (what a converter re-adds) fetches nothing either.
+    BStr sheet(u"file:///home/me/f.css");
+    ComPtr<IHTMLStyleSheet> added;
+    doc->createStyleSheet(sheet.Get(), -1, &added);
+    EXPECT_EQ(site.requests.count(u"file:///home/me/f.css"), local ? 1u : 0u);
+  }
+}
+
+TEST(StyleSheets, EachIsFetchedOncePerDocument) {
+  Site site;
+  site.pages[u"http://h.test/s.css"] = {"p{color:red}", "text/css"};
+  auto doc = Loaded("<link rel=stylesheet href=/s.css><link rel=stylesheet href=/missing.css><p>x",
+                    u"http://h.test/top.html", site.Options());
+  // The converter adds every sheet again; neither the one that came nor the one that failed
+  // is asked for a second time.
+  for (const char16_t* href : {u"http://h.test/s.css", u"http://h.test/missing.css"}) {
+    BStr again(href);
+    ComPtr<IHTMLStyleSheet> added;
+    EXPECT_EQ(S_OK, doc->createStyleSheet(again.Get(), -1, &added));
+  }
+  EXPECT_EQ(site.requests[u"http://h.test/s.css"], 1);
+  EXPECT_EQ(site.requests[u"http://h.test/missing.css"], 1);
+}
+
 TEST(LocalFiles, PathGetsItsFileAddress) {
   auto dir = std::filesystem::temp_directory_path() / "mshtml host test";
   std::filesystem::create_directories(dir / "css");

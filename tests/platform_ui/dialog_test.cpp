@@ -310,6 +310,39 @@ TEST_F(DialogTest, MessageBoxesAreAnsweredRecordedAndDefaulted) {
   AfxSetResourceHandle(nullptr);
 }
 
+// A library's framework state puts its resources where the framework looks, until it ends.
+TEST_F(DialogTest, ExtensionModuleResources) {
+  HINSTANCE library = uitest::TestModule(21);
+  platform::ui::RegisterStringTable(library, {{4100, u"from the library"}});
+  platform::ui::RegisterDialogTemplate(library, 4101, DialogTemplate{});
+  AFX_EXTENSION_MODULE state{};
+  EXPECT_FALSE(AfxInitExtensionModule(state, nullptr));
+  ASSERT_TRUE(AfxInitExtensionModule(state, library));
+  EXPECT_TRUE(AfxInitExtensionModule(state, library)) << "once is enough";
+  EXPECT_EQ(state.hModule, library);
+
+  AfxMessageBox(4100);
+  class Probe : public CDialog {
+   public:
+    Probe() : CDialog(4101) {}
+    BOOL OnInitDialog() override {
+      EndDialog(IDOK);
+      return TRUE;
+    }
+  } probe;
+  EXPECT_EQ(probe.DoModal(), IDOK) << "the template is found in the library";
+
+  AfxTermExtensionModule(state);
+  EXPECT_FALSE(state.bInitialized);
+  AfxMessageBox(4100);
+  EXPECT_EQ(probe.DoModal(), -1);
+  auto boxes = platform::ui::MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, u"from the library");
+  EXPECT_EQ(boxes[1].text, u"") << "no longer looked in";
+  platform::ui::UnregisterResources(library);
+}
+
 TEST_F(DialogTest, ImagesFromResourcesAndTheSystem) {
   platform::ui::RegisterImageResource(Module(), 7008, IMAGE_ICON, 16, 16);
   platform::ui::RegisterImageResource(Module(), 26003, IMAGE_BITMAP, 320, 20);

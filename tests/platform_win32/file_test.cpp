@@ -3,10 +3,13 @@
 #include "platform/win32/file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -46,11 +49,66 @@ std::string ReadNative(const std::u16string& path) {
   return s.str();
 }
 
+fs::path PrivateTemp() {
+  return nbtest::TempHome::Root() / "tmp" / ("nubra-" + std::to_string(geteuid()));
+}
+
 TEST(TempPath, EndsWithSeparatorAndReportsSizeNeeded) {
   std::u16string temp = TempPath();
-  EXPECT_EQ(temp, Utf8ToUtf16((nbtest::TempHome::Root() / "tmp").string()) + u"/");
+  EXPECT_EQ(temp, Utf8ToUtf16(PrivateTemp().string()) + u"/");
   WCHAR small[4];
   EXPECT_EQ(GetTempPathW(4, small), temp.size() + 1) << "size needed, terminator included";
+}
+
+// In a shared /tmp anyone may make the user's folder first: only a real folder of the user's
+// own is used, and it is kept to the user alone.
+TEST(TempPath, IsTheUsersOwnFolderOrNone) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> plant;
+    bool used;
+  };
+  const fs::path elsewhere = nbtest::TempHome::Root() / "elsewhere";
+  fs::create_directories(elsewhere);
+  std::vector<Case> cases = {
+      {"missing: made private", [](const fs::path&) {}, true},
+      {"own and wide open: narrowed",
+       [](const fs::path& p) {
+         fs::create_directory(p);
+         fs::permissions(p, fs::perms::all);
+       },
+       true},
+      {"a link to another folder",
+       [&](const fs::path& p) { fs::create_directory_symlink(elsewhere, p); }, false},
+      {"a plain file", [](const fs::path& p) { std::ofstream(p) << "x"; }, false},
+  };
+  if (geteuid() == 0) {
+    cases.push_back({"someone else's folder",
+                     [](const fs::path& p) {
+                       fs::create_directory(p);
+                       ASSERT_EQ(chown(p.c_str(), 4242, 4242), 0);
+                     },
+                     false});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(PrivateTemp());
+    c.plant(PrivateTemp());
+    WCHAR buf[MAX_PATH];
+    DWORD n = GetTempPathW(MAX_PATH, buf);
+    if (!c.used) {
+      EXPECT_EQ(n, 0u);
+      EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+      continue;
+    }
+    ASSERT_GT(n, 0u);
+    struct stat st {};
+    ASSERT_EQ(lstat(PrivateTemp().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+  }
+  fs::remove_all(PrivateTemp());
+  EXPECT_TRUE(fs::is_empty(elsewhere)) << "nothing was made through the link";
 }
 
 TEST(Folders, CreateAndRemoveWithBackslashPaths) {

@@ -19,34 +19,13 @@
 #include "platform/win32/file.h"
 #include "platform/win32/kernel.h"
 #include "tests/platform_com/temp_env.h"
+#include "tests/support/opener.h"
 
 namespace fs = std::filesystem;
+using nbtest::ScopedEnv;
 using platform::com::Utf16ToUtf8;
 
 namespace {
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = old, had_ = true;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (had_)
-      setenv(name_, old_.c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-  bool had_ = false;
-};
 
 std::string Folder(int csidl, HRESULT* hr = nullptr) {
   WCHAR buf[MAX_PATH];
@@ -110,35 +89,17 @@ TEST(ShellFolders, CommonFolderDefaultsToShareBesideTheLibrary) {
   }
 }
 
-// Waits up to five seconds for a file the opener writes.
-std::string WaitForFile(const fs::path& path) {
-  for (int i = 0; i < 500 && !fs::exists(path); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 TEST(ShellExecute, OpensTheFileWithTheConfiguredOpener) {
   fs::path dir = nbtest::TempHome::Root() / "opener";
   fs::create_directories(dir);
-  fs::path script = dir / "open.sh";
-  fs::path record = dir / "opened.txt";
-  std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << record.string()
-                        << ".part\" && mv \"" << record.string() << ".part\" \"" << record.string()
-                        << "\"\n";
-  fs::permissions(script, fs::perms::owner_all);
   fs::path book = dir / "マイブック.nbk";
   std::ofstream(book) << "NBK";
   std::u16string windowsName = platform::com::Utf8ToUtf16(dir.string()) + u"\\マイブック.nbk";
 
-  ScopedEnv env("NUBRA_OPENER", script.c_str());
+  nbtest::RecordingOpener opener(dir);
   HINSTANCE r = ShellExecuteW(nullptr, u"open", windowsName.c_str(), nullptr, nullptr, SW_SHOW);
   EXPECT_GT(reinterpret_cast<INT_PTR>(r), 32);
-  EXPECT_EQ(WaitForFile(record), book.string()) << "the opener gets the POSIX path";
+  EXPECT_EQ(opener.Opened(), book.string()) << "the opener gets the POSIX path";
 
   struct Failure {
     const char* what;

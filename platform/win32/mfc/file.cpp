@@ -43,14 +43,17 @@ BOOL CFile::Open(const char16_t* fileName, UINT openFlags, CFileException* error
     if (!(openFlags & modeNoTruncate)) flags |= O_TRUNC;
   }
   std::string path = platform::win32::ToNativePath(fileName);
-  int fd = open(path.c_str(), flags, 0666);
+  // Not blocking in open: a FIFO in a file's place would wait forever for a writer.
+  int fd = open(path.c_str(), flags | O_NONBLOCK, 0666);
   int err = errno;
   if (fd >= 0) {
     struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       close(fd);
       fd = -1;
-      err = EACCES;  // a folder is not a file to open, as on Windows
+      err = EACCES;  // a folder, FIFO or device is not a file to open, as on Windows
+    } else {
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     }
   }
   if (fd < 0) {

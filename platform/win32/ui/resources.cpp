@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/win32/ui/internal.h"
+#include "platform/win32/ui/res_file.h"
 
 namespace platform::ui {
 namespace {
@@ -81,6 +82,18 @@ void RegisterImageResource(HINSTANCE module, UINT id, UINT type, int width, int 
   auto& r = R();
   std::lock_guard lock(r.m);
   r.images[{{module, id}, type}] = Image{width, height};
+}
+
+BOOL RegisterResourceFile(HINSTANCE module, const void* data, size_t size, std::string* error) {
+  if (!data && size) return FALSE;
+  auto file = ParseResourceFile({static_cast<const unsigned char*>(data), size}, error);
+  if (!file) return FALSE;
+  RegisterStringTable(module, file->strings);
+  for (auto& [id, dialog] : file->dialogs) RegisterDialogTemplate(module, id, std::move(dialog));
+  for (auto& [id, menu] : file->menus) RegisterMenuTemplate(module, id, std::move(menu));
+  for (const auto& image : file->images)
+    RegisterImageResource(module, image.id, image.type, image.width, image.height);
+  return TRUE;
 }
 
 void UnregisterResources(HINSTANCE module) {

@@ -1,7 +1,8 @@
-// Resources declared in C++ by the module that owns them: string tables, dialog templates,
-// menus and images, found later by module handle and identifier (LoadStringW, DialogBoxParamW,
-// LoadMenuW, LoadImageW). A module declares them against its own HINSTANCE, typically once when
-// it is loaded; declaring the same identifier again replaces the earlier resource.
+// The resources of modules: string tables, dialog templates, menus and images, found by module
+// handle and identifier (LoadStringW, DialogBoxParamW, LoadMenuW, LoadImageW). A module
+// declares them against its own HINSTANCE, typically once when it is loaded: one by one in C++,
+// or all at once from the compiled resource file (.res) it embeds. Declaring the same
+// identifier again replaces the earlier resource.
 #pragma once
 
 #include <string>
@@ -51,6 +52,10 @@ void RegisterMenuTemplate(HINSTANCE module, UINT id, MenuTemplate menu);
 // type is IMAGE_BITMAP, IMAGE_ICON or IMAGE_CURSOR; the size is what LoadImageW reports for
 // LR_DEFAULTSIZE.
 void RegisterImageResource(HINSTANCE module, UINT id, UINT type, int width, int height);
+// Declares every string, dialog, menu, bitmap and icon or cursor group of a compiled resource
+// file. A malformed file declares nothing: FALSE, with the reason in error when it is given.
+BOOL RegisterResourceFile(HINSTANCE module, const void* data, size_t size,
+                          std::string* error = nullptr);
 // Forgets every resource of the module (a module that is unloaded, or a test that starts over).
 void UnregisterResources(HINSTANCE module);
 

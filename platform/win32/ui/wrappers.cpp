@@ -4,6 +4,9 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
+
+#include "platform/win32/ui/internal.h"
 
 namespace {
 
@@ -34,6 +37,7 @@ bool Lookup(HWND hwnd, Route* out) {
 struct FrameworkState {
   std::mutex m;
   HINSTANCE resources = nullptr;
+  std::vector<HMODULE> extensions;  // initialised libraries, latest first
   std::u16string appName;
   bool named = false;
 };
@@ -41,6 +45,17 @@ struct FrameworkState {
 FrameworkState& F() {
   static FrameworkState* f = new FrameworkState;
   return *f;
+}
+
+// Where the framework looks for a resource: the resource module, then each library that
+// initialised its state, the latest first.
+std::vector<HINSTANCE> ResourceModules() {
+  auto& f = F();
+  std::lock_guard lock(f.m);
+  std::vector<HINSTANCE> modules;
+  if (f.resources) modules.push_back(f.resources);
+  modules.insert(modules.end(), f.extensions.begin(), f.extensions.end());
+  return modules;
 }
 
 }  // namespace
@@ -191,7 +206,12 @@ BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask) const {
 }
 
 INT_PTR CDialog::DoModal() {
-  HINSTANCE module = m_hModule ? m_hModule : AfxGetResourceHandle();
+  HINSTANCE module = m_hModule;
+  for (HINSTANCE candidate : ResourceModules()) {
+    if (module) break;
+    if (platform::ui::detail::FindDialog(candidate, MAKEINTRESOURCEW(m_nIDTemplate)))
+      module = candidate;
+  }
   return ::DialogBoxParamW(module, MAKEINTRESOURCEW(m_nIDTemplate), m_hParent, &CDialog::DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
@@ -263,9 +283,29 @@ int AfxMessageBox(LPCWSTR text, UINT type, UINT) {
   return ::MessageBoxW(nullptr, text, named ? caption.c_str() : nullptr, type);
 }
 
+BOOL AfxInitExtensionModule(AFX_EXTENSION_MODULE& state, HMODULE module) {
+  if (!module) return FALSE;
+  if (state.bInitialized) return TRUE;
+  state = AFX_EXTENSION_MODULE{TRUE, module, module};
+  auto& f = F();
+  std::lock_guard lock(f.m);
+  f.extensions.insert(f.extensions.begin(), module);
+  return TRUE;
+}
+
+void AfxTermExtensionModule(AFX_EXTENSION_MODULE& state, BOOL) {
+  if (!state.bInitialized) return;
+  auto& f = F();
+  std::lock_guard lock(f.m);
+  std::erase(f.extensions, state.hModule);
+  if (f.resources == state.hResource) f.resources = nullptr;
+  state = AFX_EXTENSION_MODULE{};
+}
+
 int AfxMessageBox(UINT promptId, UINT type, UINT helpId) {
   LPCWSTR text = nullptr;
-  ::LoadStringW(AfxGetResourceHandle(), promptId, reinterpret_cast<LPWSTR>(&text), 0);
+  for (HINSTANCE module : ResourceModules())
+    if (::LoadStringW(module, promptId, reinterpret_cast<LPWSTR>(&text), 0) > 0) break;
   std::u16string copy = text ? text : u"";
   return AfxMessageBox(copy.c_str(), type, helpId);
 }

@@ -140,9 +140,21 @@ class CDialog : public CWnd {
   static INT_PTR DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 
-// The module whose resources the resource-string message box and CDialog read by default.
+// The module whose resources the resource-string message box and CDialog read first.
 HINSTANCE AfxGetResourceHandle();
 void AfxSetResourceHandle(HINSTANCE module);
+
+// The framework's state for a library, made by its module entry at process attach and released
+// at detach. While it is initialised, the library's resources are found by the resource-string
+// message box and CDialog after the resource module's.
+struct AFX_EXTENSION_MODULE {
+  BOOL bInitialized;
+  HMODULE hModule;
+  HMODULE hResource;
+};
+// FALSE for a null module; TRUE (and nothing more) when state is already initialised.
+BOOL AfxInitExtensionModule(AFX_EXTENSION_MODULE& state, HMODULE module);
+void AfxTermExtensionModule(AFX_EXTENSION_MODULE& state, BOOL all = FALSE);
 // The caption of the framework's message boxes; "Error" until set, as a message box without a
 // caption is on Windows.
 void AfxSetAppName(LPCWSTR name);

@@ -1,0 +1,237 @@
+// nbclip register [--desktop] / nbclip unregister [--desktop]: the toolbar's COM registration
+// and, with --desktop, the reader's PC software on this desktop: a MIME type for book files
+// and a desktop entry that opens a book's preview (`nbclip view --open`), so that the desktop's
+// opener shows a book. Only the user's XDG folders are written.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "apps/nbclip/commands.h"
+
+namespace nbclip {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kMimeType = "application/x-nubra-book";
+constexpr std::string_view kMimePackage = "nubra-book.xml";
+constexpr std::string_view kDesktopEntry = "nubra-book-preview.desktop";
+
+// The magic is the first eight bytes of every NBK file (docs/nbk-format.md).
+constexpr std::string_view kMimeXml = R"(<?xml version="1.0" encoding="UTF-8"?>
+<mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
+  <mime-type type="application/x-nubra-book">
+    <comment>Nubra book</comment>
+    <comment xml:lang="ja">Nubra 電子書籍</comment>
+    <magic priority="60">
+      <match type="string" offset="0" value="\x89NBK\r\n\x1a\n"/>
+    </magic>
+    <glob pattern="*.nbk"/>
+  </mime-type>
+</mime-info>
+)";
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v ? v : "";
+}
+
+fs::path DataHome() {
+  std::string data = Env("XDG_DATA_HOME");
+  if (!data.empty()) return data;
+  std::string home = Env("HOME");
+  return fs::path(home.empty() ? "/tmp" : home) / ".local/share";
+}
+
+// This program, as the desktop entry names it: an installed nbclip names the installed one.
+std::string SelfPath() {
+  char buf[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return "nbclip";
+  return std::string(buf, static_cast<std::size_t>(n));
+}
+
+// An argument of a desktop entry's Exec key. Quoted only when it holds a character that the
+// key reserves (simple openers split the key at blanks and do not unquote), with the
+// characters that quoting does not protect escaped; then the backslashes doubled once more for
+// the string value itself.
+std::string ExecArgument(const std::string& arg) {
+  if (arg.find_first_of(" \t\n\"'\\><~|&;$*?#()`") == std::string::npos) return arg;
+  std::string quoted = "\"";
+  for (char c : arg) {
+    if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  quoted += '"';
+  std::string value;
+  for (char c : quoted) {
+    if (c == '\\') value += '\\';
+    value += c;
+  }
+  return value;
+}
+
+std::string DesktopEntry() {
+  return "[Desktop Entry]\n"
+         "Type=Application\n"
+         "Name=Nubra book preview\n"
+         "Name[ja]=Nubra ブックプレビュー\n"
+         "Comment=Shows a Nubra book as the reader shows it\n"
+         "Exec=" +
+         ExecArgument(SelfPath()) +
+         " view --open %f\n"
+         "MimeType=" +
+         std::string(kMimeType) +
+         ";\n"
+         "NoDisplay=true\n"
+         "Terminal=false\n"
+         "Categories=Office;Viewer;\n";
+}
+
+// Runs a desktop database tool on folder, when it is installed; false when it is missing or
+// fails (the caller warns: the files are in place, the desktop learns of them later).
+bool RunTool(const char* tool, const fs::path& folder) {
+  std::vector<std::string> args = {tool, folder.string()};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = ::fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    ::execvp(tool, argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Writes text to path through a new file renamed over it, so a failure leaves the old file.
+bool WriteText(const fs::path& path, std::string_view text, std::string& error) {
+  std::error_code ec;
+  fs::create_directories(path.parent_path(), ec);
+  fs::path temp = path;
+  temp += ".new";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    if (!out) {
+      error = "cannot write " + path.string() + ": " + std::strerror(errno);
+      fs::remove(temp, ec);
+      return false;
+    }
+  }
+  fs::rename(temp, path, ec);
+  if (ec) {
+    error = "cannot write " + path.string() + ": " + ec.message();
+    fs::remove(temp, ec);
+    return false;
+  }
+  return true;
+}
+
+void RefreshDatabases(const fs::path& data) {
+  if (!RunTool("update-mime-database", data / "mime")) {
+    std::cerr << "nbclip: warning: update-mime-database did not run (shared-mime-info); the "
+                 "desktop learns the book type when its MIME database is next rebuilt\n";
+  }
+  if (!RunTool("update-desktop-database", data / "applications")) {
+    std::cerr << "nbclip: warning: update-desktop-database did not run (desktop-file-utils); "
+                 "the desktop may not offer the preview until its cache is rebuilt\n";
+  }
+}
+
+int RegisterDesktop() {
+  fs::path data = DataHome();
+  fs::path mime = data / "mime/packages" / kMimePackage;
+  fs::path entry = data / "applications" / kDesktopEntry;
+  std::string error;
+  if (!WriteText(mime, kMimeXml, error) || !WriteText(entry, DesktopEntry(), error)) {
+    std::cerr << "nbclip register: " << error << "\n";
+    return kExitFailed;
+  }
+  RefreshDatabases(data);
+  std::cout << "registered " << kMimeType << " (" << mime.string() << ")\n"
+            << "registered the book preview (" << entry.string() << ")\n";
+  return kExitOk;
+}
+
+int UnregisterDesktop() {
+  fs::path data = DataHome();
+  std::error_code ec;
+  bool any = false;
+  for (const fs::path& p :
+       {data / "mime/packages" / kMimePackage, data / "applications" / kDesktopEntry}) {
+    if (fs::remove(p, ec)) {
+      any = true;
+      std::cout << "removed " << p.string() << "\n";
+    } else if (ec) {
+      std::cerr << "nbclip unregister: cannot remove " << p.string() << ": " << ec.message()
+                << "\n";
+      return kExitFailed;
+    }
+  }
+  if (!any) {
+    std::cout << "the book preview was not registered\n";
+    return kExitOk;
+  }
+  RefreshDatabases(data);
+  return kExitOk;
+}
+
+// The toolbar's own registration comes with the toolbar library; none is installed yet.
+bool ToolbarInstalled() {
+  return false;
+}
+
+int Toolbar(bool remove) {
+  std::cerr << "nbclip " << (remove ? "unregister" : "register")
+            << ": no toolbar library is installed\n";
+  return kExitFailed;
+}
+
+int Run(Args args, bool remove) {
+  bool desktop = false;
+  for (std::string_view a : args) {
+    if (a == "--desktop") {
+      desktop = true;
+    } else {
+      std::cerr << "usage: nbclip " << (remove ? "unregister" : "register") << " [--desktop]\n";
+      return kExitUsage;
+    }
+  }
+  if (!desktop || ToolbarInstalled()) {
+    int status = Toolbar(remove);
+    if (!desktop || status != kExitOk) return status;
+  }
+  int status = remove ? UnregisterDesktop() : RegisterDesktop();
+  if (status == kExitOk && !ToolbarInstalled()) {
+    std::cout << "no toolbar library is installed: only the desktop part was "
+              << (remove ? "removed" : "registered") << "\n";
+  }
+  return status;
+}
+
+}  // namespace
+
+int RunRegister(Args args) {
+  return Run(args, false);
+}
+
+int RunUnregister(Args args) {
+  return Run(args, true);
+}
+
+}  // namespace nbclip

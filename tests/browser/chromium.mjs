@@ -1,0 +1,24 @@
+// Starts Debian's Chromium headless for tests and tools: no sandbox (tests run as root), a
+// fresh profile, and nothing that reaches the network on its own.
+import { mkdtempSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+export async function launchChromium() {
+  const profile = mkdtempSync(join(tmpdir(), 'nubra-chromium-'));
+  const browser = await puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    pipe: true,
+    userDataDir: profile,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync', '--no-first-run'],
+  });
+  const close = browser.close.bind(browser);
+  browser.close = async () => {
+    await close();
+    rmSync(profile, { recursive: true, force: true });
+  };
+  return browser;
+}
