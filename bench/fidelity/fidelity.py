@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Fidelity of nbclip's books on real pages (issue 13), against independent extractions.
+"""Fidelity of nbclip's books on real pages, against independent extractions.
 
 For each page of corpus.txt: headless Chromium gives the visible text (CSS applied), the
 computed font size of every visible text node and the lines of every visible PRE; w3m -dump

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The fidelity benchmark of issue 13, run by hand (not part of ctest or .ci/run): installs the
+# The fidelity benchmark, run by hand (not part of ctest or .ci/run): installs the
 # corpus (Debian documentation packages) and the two independent extractions (headless
 # Chromium, w3m), builds nbclip when it is missing, and prints the table of fidelity.py.
 #   bench/fidelity/run.sh [--out DIR] [PAGE...]
