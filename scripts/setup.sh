@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake ninja-build pkg-config libgumbo-dev libcurl4-openssl-dev libpugixml-dev
+packages=(g++ cmake ninja-build pkg-config libgumbo-dev libcurl4-openssl-dev libpugixml-dev librsvg2-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev python3 clang libclang-rt-14-dev
           clang-format
           # the toolbar's resources (windres) and help file (chmcmd, chmlib)

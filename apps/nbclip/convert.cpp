@@ -471,6 +471,13 @@ int RunConvert(Args args) {
     return kExitFailed;
   }
   Summary s = Summarize(*book);
+  // A page that gave no text at all is most likely one the loader misread (an encoding).
+  for (std::size_t i = 0; i < pages.size() && i < book->pages.size(); ++i) {
+    nbk::Book one;
+    one.pages.push_back(book->pages[book->pages.size() - pages.size() + i]);
+    if (Summarize(one).characters == 0)
+      std::cerr << "nbclip convert: warning: " << pages[i] << " yielded no text\n";
+  }
   std::cout << "book: " << bookPath.string() << "\n"
             << "pages " << s.pages << ", blocks " << s.blocks << ", characters " << s.characters
             << ", images " << s.images << ", links " << s.links << "\n";

@@ -2,6 +2,7 @@
 // the gathered text and switch text attributes, and a few tags send text commands, a rule, a
 // link or an image.
 #include <array>
+#include <string>
 #include <string_view>
 
 #include "parser/engine/HtmlPageConverter.h"
@@ -9,7 +10,6 @@
 
 namespace {
 
-constexpr unsigned short CMD_LINE_BREAK = 0xF5D2;
 constexpr unsigned short CMD_ITALIC_START = 0xF581;
 constexpr unsigned short CMD_ITALIC_END = 0xF582;
 constexpr unsigned short CMD_RUBY_START = 0xF5A9;
@@ -19,15 +19,51 @@ constexpr unsigned short CMD_RUBY_BASE_END = 0xF5AC;
 constexpr unsigned short CMD_RUBY_TEXT_START = 0xF5AD;
 constexpr unsigned short CMD_RUBY_TEXT_END = 0xF5AE;
 
-constexpr std::array<std::u16string_view, 15> kBlockTags = {
-    u"ADDRESS", u"BLOCKQUOTE", u"DIV", u"DL", u"H1",  u"H2",    u"H3", u"H4",
-    u"H5",      u"H6",         u"OL",  u"P",  u"PRE", u"TABLE", u"UL"};
+// The old block set, and the elements of later HTML (and the old CENTER) that a browser
+// lays out as blocks too; the old code made them inline, so the entries of a table of contents made
+// of a definition list ran together and list items ran into each other.
+constexpr std::array<std::u16string_view, 32> kBlockTags = {
+    u"ADDRESS", u"BLOCKQUOTE", u"DIV",  u"DL",      u"H1",      u"H2",         u"H3",
+    u"H4",      u"H5",         u"H6",   u"OL",      u"P",       u"PRE",        u"TABLE",
+    u"UL",      u"DT",         u"DD",   u"LI",      u"SECTION", u"ARTICLE",    u"FIGURE",
+    u"HEADER",  u"FOOTER",     u"NAV",  u"MAIN",    u"ASIDE",   u"FIGCAPTION", u"CENTER",
+    u"DETAILS", u"SUMMARY",    u"FORM", u"FIELDSET"};
 
 bool IsBlockTag(std::u16string_view tag) {
   for (std::u16string_view block : kBlockTags) {
     if (tag == block) return true;
   }
   return false;
+}
+
+// Elements whose content is never shown.
+bool IsHiddenTag(std::u16string_view tag) {
+  return tag == u"NOSCRIPT" || tag == u"TEMPLATE";
+}
+
+std::u16string AttributeOf(IHTMLElement* element, const char16_t* name) {
+  BStr attr(name);
+  ScopedVariant value;
+  if (FAILED(element->getAttribute(attr.Get(), 0, &value)) || value.vt != VT_BSTR ||
+      !value.bstrVal) {
+    return {};
+  }
+  return std::u16string(value.bstrVal, SysStringLen(value.bstrVal));
+}
+
+std::u16string DecimalText(long n) {
+  std::string digits = std::to_string(n);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+// An attribute's integer ("3", " -2"), or fallback when there is none.
+long IntAttribute(IHTMLElement* element, const char16_t* name, long fallback) {
+  std::u16string text = AttributeOf(element, name);
+  std::u16string_view trimmed = nbparser::Trim(text);
+  if (trimmed.empty()) return fallback;
+  std::size_t i = trimmed[0] == u'-' || trimmed[0] == u'+' ? 1 : 0;
+  if (i >= trimmed.size() || trimmed[i] < u'0' || trimmed[i] > u'9') return fallback;
+  return nbparser::WideToInt(trimmed);
 }
 
 ComPtr<IHTMLCurrentStyle> CurrentStyleOf(IDispatch* node, ComPtr<IHTMLElement2>* element2) {
@@ -56,21 +92,57 @@ int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element) {
   if (!style) return -1;
 
   m_styleReader.PushStyle(style.Get());
-  if (!m_bOutputOn || m_bInExcept) return 2;
+  if (!m_bOutputOn || m_bInExcept || m_nHiddenDepth > 0) return 2;
 
   BStr tagName;
   if (FAILED(element->get_tagName(&tagName)) || !tagName) return -3;
   std::u16string_view tag(tagName.Get(), tagName.Length());
 
-  CollectAdjacentText(element2.Get(), u"beforeBegin");
+  // The text before the element belongs to the enclosing element, with its white-space.
+  const CTextStyle* enclosing = m_styleReader.GetEnclosingStyle();
+  CollectAdjacentText(element2.Get(), u"beforeBegin", enclosing && enclosing->m_bPreserveSpace);
+
+  // Content that is not shown is not converted (the old code converted display:none, the hidden
+  // attribute and NOSCRIPT alike). The walker still goes through it for marker comments.
+  BStr display;
+  style->get_display(&display);
+  if (IsHiddenTag(tag) || std::u16string_view(display.Get() ? display.Get() : u"") == u"none") {
+    return 3;
+  }
+
+  BStr id;
+  element->get_id(&id);
 
   if (IsBlockTag(tag) || tag == u"HR") {
-    if (tag == u"HR") AddHorizontalRule(node, style.Get());
     if (m_pTextObject) {
       FlushPendingText();
       CloseTextBlock();
+    } else {
+      // Loose text before a block is a block of its own, in its place (the old code merged it
+      // into the block, or put it past the rule).
+      PlaceLooseText(nullptr);
+    }
+    if (id.Length() > 0) MarkTarget(id.Str());
+    if (tag == u"HR") AddHorizontalRule(node, style.Get());
+    if (tag == u"OL" || tag == u"UL") {
+      ListLevel level;
+      level.ordered = tag == u"OL";
+      level.next = level.ordered ? IntAttribute(element, u"start", 1) : 1;
+      m_lists.push_back(level);
     }
     OpenTextBlock(style.Get());
+    if (tag == u"LI") {
+      // The marker stands before the item's first text, in whichever block that goes.
+      if (!m_lists.empty() && m_lists.back().ordered) {
+        ListLevel& list = m_lists.back();
+        long number = IntAttribute(element, u"value", list.next);
+        list.next = number + 1;
+        m_strItemMarker = DecimalText(number);
+        m_strItemMarker.push_back(u'.');
+      } else {
+        m_strItemMarker.assign(1, u'\u2022');
+      }
+    }
     return 0;
   }
 
@@ -78,6 +150,7 @@ int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element) {
     if (!m_pTextObject) OpenTextBlock(nullptr);
     FlushPendingText();
   }
+  if (id.Length() > 0) MarkTarget(id.Str());
   auto command = [this](unsigned short code) {
     if (m_pTextObject) m_pTextObject->AddCommand(code, nullptr, 0);
   };
@@ -85,16 +158,20 @@ int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element) {
     HandleAnchor(node);
     BeginInlineStyle(element);
   } else if (tag == u"BR") {
-    command(CMD_LINE_BREAK);
+    AddLineBreak();
   } else if (tag == u"I") {
     command(CMD_ITALIC_START);
     BeginInlineStyle(element);
   } else if (tag == u"IMG") {
+    int placed = m_nImagesPlaced;
     AddImage(node, element);
+    if (m_nImagesPlaced == placed) AddAltText(element);
   } else if (tag == u"TR") {
     if (m_pTextObject) m_pTextObject->Write();
     BeginInlineStyle(element);
   } else if (tag == u"RUBY") {
+    // The blank before a ruby stays out of its base text.
+    PayOwedBlank();
     command(CMD_RUBY_START);
   } else if (tag == u"RB") {
     command(CMD_RUBY_BASE_START);
@@ -108,9 +185,17 @@ int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element) {
   return 0;
 }
 
+void CHtmlPageConverter::AddAltText(IHTMLElement* element) {
+  std::u16string alt = AttributeOf(element, u"alt");
+  std::u16string_view text = nbparser::Trim(alt);
+  if (text.empty()) return;
+  if (!m_pTextObject) OpenTextBlock(nullptr);
+  AppendText(std::u16string(text));
+}
+
 int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element) {
   if (!element || !node) return -1;
-  if (!m_bOutputOn || m_bInExcept) {
+  if (!m_bOutputOn || m_bInExcept || m_nHiddenDepth > 0) {
     m_styleReader.PopStyle();
     return 2;
   }
@@ -125,7 +210,8 @@ int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element) {
   }
   std::u16string_view tag(tagName.Get(), tagName.Length());
 
-  CollectAdjacentText(element2.Get(), u"beforeEnd");
+  const CTextStyle* own = m_styleReader.GetTopStyle();
+  CollectAdjacentText(element2.Get(), u"beforeEnd", own && own->m_bPreserveSpace);
 
   if (IsBlockTag(tag) || tag == u"HR") {
     if (tag == u"HR" && m_pTextObject) {
@@ -134,15 +220,24 @@ int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element) {
       m_pTextObject = nullptr;
       m_pTextBlock = nullptr;
     }
-    if (!m_strPendingText.empty() && m_pTextObject) {
-      FlushPendingText();
-      CloseTextBlock();
+    if (!m_strPendingText.empty()) {
+      if (m_pTextObject) {
+        FlushPendingText();
+        CloseTextBlock();
+      } else {
+        // Text after a nested block: a block of the element's own (the old code left it pending,
+        // and it ran into the next block).
+        PlaceLooseText(style.Get());
+      }
     }
     BStr pageBreak;
     style->get_pageBreakAfter(&pageBreak);
     std::u16string_view after(pageBreak.Get() ? pageBreak.Get() : u"");
     bool keepOpen = after == u"always" || after == u"right" || after == u"left";
     if (!keepOpen && m_pTextObject) CloseTextBlock();
+    // An item that met no text leaves no marker behind for the text after it.
+    if (tag == u"LI") m_strItemMarker.clear();
+    if ((tag == u"OL" || tag == u"UL") && !m_lists.empty()) m_lists.pop_back();
     m_styleReader.PopStyle();
     return 0;
   }
@@ -171,9 +266,6 @@ int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element) {
     command(CMD_RUBY_BASE_END);
   } else if (tag == u"I") {
     command(CMD_ITALIC_END);
-    restore();
-  } else if (tag == u"LI") {
-    if (m_pTextObject) m_pTextObject->Write();
     restore();
   } else if (tag == u"TR") {
     restore();

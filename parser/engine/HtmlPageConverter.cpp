@@ -94,6 +94,7 @@ int CHtmlPageConverter::AddDocument(IHTMLDocument2* doc, int depth) {
   }
   m_nDepth = depth;
   ConvertDocumentTree(doc, depth);
+  SettlePendingTargets();
   DeleteAnchors();
   return 0;
 }
@@ -214,18 +215,37 @@ void CHtmlPageConverter::ReAddStyleSheets(IHTMLDocument2* doc) {
 void CHtmlPageConverter::ConvertBodyChildren(IHTMLElement* body) {
   m_bOutputOn = m_strStartComment.empty() ? 1 : 0;
   m_bInExcept = 0;
+  // The body's style is the bottom of the stack: the enclosing style of what stands directly
+  // in it, and the base of its relative sizes.
+  ComPtr<IHTMLElement2> body2;
+  ComPtr<IHTMLCurrentStyle> bodyStyle;
+  if (SUCCEEDED(body->QueryInterface(IID_IHTMLElement2, body2.ReleaseAndGetVoidAddress())) &&
+      body2) {
+    body2->get_currentStyle(&bodyStyle);
+  }
+  if (bodyStyle) m_styleReader.PushStyle(bodyStyle.Get());
   ComPtr<IDispatch> children;
   ComPtr<IHTMLElementCollection> collection;
   LONG length = 0;
-  if (FAILED(body->get_children(&children)) || !children ||
-      FAILED(children.As(IID_IHTMLElementCollection, std::addressof(collection))) || !collection ||
-      FAILED(collection->get_length(&length)) || length < 1) {
-    return;
+  if (SUCCEEDED(body->get_children(&children)) && children &&
+      SUCCEEDED(children.As(IID_IHTMLElementCollection, std::addressof(collection))) &&
+      collection && SUCCEEDED(collection->get_length(&length))) {
+    for (LONG i = 0; i < length; ++i) {
+      if (ComPtr<IDispatch> item = ItemAt(collection.Get(), i)) WalkNode(item.Get());
+    }
   }
-  for (LONG i = 0; i < length; ++i) {
-    if (ComPtr<IDispatch> item = ItemAt(collection.Get(), i)) WalkNode(item.Get());
+  // The text after the body's last element (the old code never read it: a page's closing words).
+  if (m_bOutputOn && !m_bInExcept && body2) {
+    const CTextStyle* top = m_styleReader.GetTopStyle();
+    CollectAdjacentText(body2.Get(), u"beforeEnd", top && top->m_bPreserveSpace);
+    if (m_pTextObject) {
+      FlushPendingText();
+    } else if (bodyStyle) {
+      PlaceLooseText(bodyStyle.Get());
+    }
   }
   FinishOpenTextBlock();
+  if (bodyStyle) m_styleReader.PopStyle();
 }
 
 void CHtmlPageConverter::ConvertDivsById(IHTMLElement* body) {
@@ -250,7 +270,18 @@ void CHtmlPageConverter::ConvertDivsById(IHTMLElement* body) {
         ComPtr<IHTMLElement> div;
         if (!item || FAILED(item.As(IID_IHTMLElement, std::addressof(div))) || !div) continue;
         BStr id;
-        if (SUCCEEDED(div->get_id(&id)) && id.Str() == m_strDivID) WalkNode(item.Get());
+        if (FAILED(div->get_id(&id)) || id.Str() != m_strDivID) continue;
+        // The style of the element the DIV stands in is the bottom of the stack.
+        ComPtr<IHTMLElement> parent;
+        ComPtr<IHTMLElement2> parent2;
+        ComPtr<IHTMLCurrentStyle> parentStyle;
+        if (SUCCEEDED(div->get_parentElement(&parent)) && parent &&
+            SUCCEEDED(parent.As(IID_IHTMLElement2, std::addressof(parent2))) && parent2) {
+          parent2->get_currentStyle(&parentStyle);
+        }
+        if (parentStyle) m_styleReader.PushStyle(parentStyle.Get());
+        WalkNode(item.Get());
+        if (parentStyle) m_styleReader.PopStyle();
       }
     }
   }
@@ -263,7 +294,7 @@ void CHtmlPageConverter::FinishOpenTextBlock() {
   if (!m_pTextObject) return;
   m_pTextObject->Write();
   if (m_pTextObject->GetStreamSize() != 0) {
-    m_pPage->AddBlock(m_pTextBlock);
+    PlaceBlock(m_pTextBlock);
     // A frame converted onto the same page afterwards must not add this block a second time.
     m_pTextObject = nullptr;
     m_pTextBlock = nullptr;

@@ -77,21 +77,43 @@ class CHtmlPageConverter {
   int BeginInlineStyle(IHTMLElement* element);
   int AddHorizontalRule(IDispatch* node, IHTMLCurrentStyle* style);
 
-  // Text runs and text blocks.
-  void CollectAdjacentText(IHTMLElement2* element, const char16_t* where);
+  // Text runs and text blocks. A run is gathered as the page shows it: with its container's
+  // white-space preserved (blanks as no-break spaces, which are never trimmed), else collapsed.
+  void CollectAdjacentText(IHTMLElement2* element, const char16_t* where, bool preserve = false);
   void FlushPendingText();
-  int OpenTextBlock(IHTMLCurrentStyle* style);
+  // Adds text to the open text object: a blank between two pieces of text on a line, none at
+  // the start or end of a block or line; each line feed as the line-break command.
+  void AppendText(const std::u16string& text);
+  // The line-break command; the next text starts a line.
+  void AddLineBreak();
+  // Before an inline image or a button that follows text: the blank owed to the text before.
+  void PayOwedBlank();
+  // withMargin: the element's top margin sets the page location first (its first block).
+  int OpenTextBlock(IHTMLCurrentStyle* style, bool withMargin = true);
   int CloseTextBlock();
+  // Loose text before a block, a rule or the end of an element: a block of its own, in its
+  // place, with the style of the element it stands in: ownStyle, the top record's computed
+  // style, or NULL for the enclosing record's.
+  void PlaceLooseText(IHTMLCurrentStyle* ownStyle);
+  // Every block placed on the page goes through here, so that targets waiting for a block
+  // (names and ids met where no text block was open) land on it.
+  void PlaceBlock(CNBKBlockObject* block);
 
   // Internal links.
   CLinkAnchor* FindOrCreateAnchor(const std::u16string& name);
   void DeleteAnchors();
   void HandleAnchor(IDispatch* node);
+  // An element's id (any element) or an A's name: a target at the next block placed.
+  void MarkTarget(const std::u16string& name);
+  // Targets still waiting at the end of a document go to the last block placed.
+  void SettlePendingTargets();
   // The link address without the document's own address (or its downloaded copy's) in front.
   std::u16string StripOwnAddress(const std::u16string& href) const;
 
   // Images.
   int AddImage(IDispatch* node, IHTMLElement* element);
+  // The alternative text of an image that could not be placed, as text in its place.
+  void AddAltText(IHTMLElement* element);
   int FindCachedImage(const std::u16string& cacheName) const;
   int IsImageAlone(IHTMLElement* element);
   IHTMLElement* FindEnclosingBlock(IHTMLElement* element);
@@ -128,4 +150,24 @@ class CHtmlPageConverter {
   PageBudget* m_pBudget = nullptr;
   // Whether the page being converted is a local file: only such a page may reach local files.
   bool FromLocalFile() const { return m_strScheme == u"file://"; }
+
+  // Text flow of the open text object: a blank is owed before the next text on the line, and
+  // whether the line (or block) has nothing yet.
+  bool m_bBlankOwed = false;
+  bool m_bAtLineStart = true;
+  // Above 0 inside content that is not shown (display:none, hidden, NOSCRIPT, TEMPLATE).
+  int m_nHiddenDepth = 0;
+  // The lists open around the walk, for the markers of their items, and the marker of an item
+  // that has not met its first text yet.
+  struct ListLevel {
+    bool ordered = false;
+    long next = 1;
+  };
+  std::vector<ListLevel> m_lists;
+  std::u16string m_strItemMarker;
+  // Targets that wait for the next block placed, and the last block placed.
+  std::vector<CLinkAnchor*> m_pendingTargets;
+  CNBKBlockObject* m_pLastBlock = nullptr;
+  // Images placed so far (block or inline), so the caller can tell whether one was.
+  int m_nImagesPlaced = 0;
 };

@@ -4,24 +4,59 @@
 #include "parser/engine/HtmlPageConverter.h"
 #include "platform/inet/url.h"
 
+namespace {
+
+int HexValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
+}
+
+// A fragment as the name it stands for: the address gives "%20" for a blank of an id such as
+// "_customizing_vim_with internal_features", and a browser decodes it before it looks.
+std::u16string DecodeFragment(const std::u16string& fragment) {
+  if (fragment.find(u'%') == std::u16string::npos) return fragment;
+  std::string bytes;
+  std::size_t run = 0;  // start of the characters not yet taken over
+  for (std::size_t i = 0; i + 2 < fragment.size(); ++i) {
+    int hi, lo;
+    if (fragment[i] != u'%' || (hi = HexValue(fragment[i + 1])) < 0 ||
+        (lo = HexValue(fragment[i + 2])) < 0) {
+      continue;
+    }
+    bytes += platform::com::Utf16ToUtf8(std::u16string_view(fragment).substr(run, i - run));
+    bytes.push_back(static_cast<char>(hi * 16 + lo));
+    i += 2;
+    run = i + 1;
+  }
+  bytes += platform::com::Utf16ToUtf8(std::u16string_view(fragment).substr(run));
+  return platform::com::Utf8ToUtf16(bytes);
+}
+
+}  // namespace
+
 void CLinkAnchor::StartLink(CNBKBook* book, CNBKTextObject* textObject) {
   if (!book) return;
   m_pButton = book->CreateObject(NBK_BUTTON_KIND);
   if (!m_pButton) return;
+  m_buttons.push_back(m_pButton);
   unsigned long id = m_pButton->GetObjID();
-  if (textObject) {
-    textObject->StartTextButton(id);
-    if (m_pTargetPage)
-      static_cast<CNBKButtonObject*>(m_pButton)->SetJumpTo(m_pTargetPage, m_pTargetBlock);
-  }
+  if (textObject) textObject->StartTextButton(id);
+  if (m_pTargetPage)
+    static_cast<CNBKButtonObject*>(m_pButton)->SetJumpTo(m_pTargetPage, m_pTargetBlock);
 }
 
 void CLinkAnchor::SetTarget(CNBKObject* page, CNBKTextObject* textObject) {
   if (!textObject) return;
+  SetTargetBlock(page, textObject->GetBlock());
+}
+
+void CLinkAnchor::SetTargetBlock(CNBKObject* page, CNBKObject* block) {
   m_pTargetPage = page;
-  m_pTargetBlock = textObject->GetBlock();
-  if (m_pButton)
-    static_cast<CNBKButtonObject*>(m_pButton)->SetJumpTo(m_pTargetPage, m_pTargetBlock);
+  m_pTargetBlock = block;
+  for (CNBKObject* button : m_buttons)
+    static_cast<CNBKButtonObject*>(button)->SetJumpTo(m_pTargetPage, m_pTargetBlock);
 }
 
 CLinkAnchor* CHtmlPageConverter::FindOrCreateAnchor(const std::u16string& name) {
@@ -41,6 +76,24 @@ void CHtmlPageConverter::DeleteAnchors() {
   for (CLinkAnchor* anchor : m_linkAnchors) delete anchor;
   m_linkAnchors.clear();
   m_anchorIndex.clear();
+  m_pendingTargets.clear();
+}
+
+void CHtmlPageConverter::MarkTarget(const std::u16string& name) {
+  CLinkAnchor* record = FindOrCreateAnchor(name);
+  if (!record || record->m_bTargetMet) return;
+  record->m_bTargetMet = true;
+  // The place is the next block put on the page: the open one when it gets placed, else the
+  // one after (the old code opened a block for the name, which stayed empty and was never placed
+  // when a heading followed).
+  m_pendingTargets.push_back(record);
+}
+
+void CHtmlPageConverter::SettlePendingTargets() {
+  if (m_pLastBlock) {
+    for (CLinkAnchor* anchor : m_pendingTargets) anchor->SetTargetBlock(m_pPage, m_pLastBlock);
+  }
+  m_pendingTargets.clear();
 }
 
 std::u16string CHtmlPageConverter::StripOwnAddress(const std::u16string& href) const {
@@ -69,17 +122,15 @@ void CHtmlPageConverter::HandleAnchor(IDispatch* node) {
       if (!rest.empty() && rest[0] == u'#') {
         std::size_t hashes = rest.find_first_not_of(u'#');
         rest.erase(0, hashes == std::u16string::npos ? rest.size() : hashes);
-        if (CLinkAnchor* record = FindOrCreateAnchor(rest))
+        if (CLinkAnchor* record = FindOrCreateAnchor(DecodeFragment(rest))) {
+          // The blank before the link stays out of the button.
+          PayOwedBlank();
           record->StartLink(m_pBook, m_pTextObject);
+        }
       }
     }
   }
 
   BStr name;
-  if (SUCCEEDED(anchor->get_name(&name)) && name) {
-    if (CLinkAnchor* record = FindOrCreateAnchor(name.Str())) {
-      if (!m_pTextObject) OpenTextBlock(nullptr);
-      record->SetTarget(m_pPage, m_pTextObject);
-    }
-  }
+  if (SUCCEEDED(anchor->get_name(&name)) && name) MarkTarget(name.Str());
 }

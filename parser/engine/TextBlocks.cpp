@@ -2,6 +2,7 @@
 #include <string_view>
 
 #include "parser/engine/HtmlPageConverter.h"
+#include "parser/engine/LinkAnchor.h"
 #include "parser/style/CssValue.h"
 
 namespace {
@@ -40,25 +41,99 @@ std::u16string NormalizeRun(std::u16string run) {
   return run;
 }
 
-void CHtmlPageConverter::CollectAdjacentText(IHTMLElement2* element, const char16_t* where) {
+void CHtmlPageConverter::CollectAdjacentText(IHTMLElement2* element, const char16_t* where,
+                                             bool preserve) {
   if (!element) return;
   BStr place(where);
   BStr text;
   element->getAdjacentText(place.Get(), &text);
   if (text.Length() == 0) return;
-  m_strPendingText += NormalizeRun(text.Str());
+  std::u16string run = text.Str();
+  if (preserve) {
+    // Every blank and tab kept: blanks travel as no-break spaces, which are never trimmed.
+    for (char16_t& c : run) {
+      if (c == u' ') c = 0x00A0;
+      if (c == u'\r') c = u'\n';
+    }
+    m_strPendingText += run;
+    return;
+  }
+  // A run of blanks only is the space between two pieces of text (the old code dropped it, so
+  // "<code>a</code> <code>b</code>" read "ab"); where it stands at the start or end of a block
+  // or line, AppendText leaves it out.
+  std::u16string normalized = NormalizeRun(run);
+  if (normalized.empty() && run.find_first_not_of(u" \t") == std::u16string::npos) {
+    m_strPendingText.push_back(u' ');
+    return;
+  }
+  m_strPendingText += normalized;
 }
 
 void CHtmlPageConverter::FlushPendingText() {
   if (m_strPendingText.empty() || !m_pTextObject) return;
-  m_pTextObject->AddText(m_strPendingText);
-  m_strPendingText.clear();
+  std::u16string text;
+  text.swap(m_strPendingText);
+  AppendText(text);
 }
 
-int CHtmlPageConverter::OpenTextBlock(IHTMLCurrentStyle* style) {
+void CHtmlPageConverter::AppendText(const std::u16string& text) {
+  if (!m_pTextObject) return;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = text.find(u'\n', start);
+    std::u16string_view line(text.data() + start,
+                             (end == std::u16string::npos ? text.size() : end) - start);
+    std::size_t first = line.find_first_not_of(u' ');
+    if (first == std::u16string_view::npos) {
+      if (!line.empty() && !m_bAtLineStart) m_bBlankOwed = true;
+    } else {
+      if (first > 0 && !m_bAtLineStart) m_bBlankOwed = true;
+      std::size_t last = line.find_last_not_of(u' ');
+      std::u16string piece;
+      if (m_bBlankOwed || !m_strItemMarker.empty()) {
+        piece = m_strItemMarker;
+        m_strItemMarker.clear();
+        if (m_bBlankOwed || !piece.empty()) piece.push_back(u' ');
+      }
+      piece.append(line.substr(first, last - first + 1));
+      for (char16_t& c : piece) {
+        if (c == 0x00A0) c = u' ';
+      }
+      m_pTextObject->AddText(piece);
+      m_bAtLineStart = false;
+      m_bBlankOwed = last + 1 < line.size();
+    }
+    if (end == std::u16string::npos) break;
+    AddLineBreak();
+    start = end + 1;
+  }
+}
+
+void CHtmlPageConverter::AddLineBreak() {
+  if (!m_pTextObject) return;
+  m_pTextObject->AddCommand(0xF5D2, nullptr, 0);
+  m_bBlankOwed = false;
+  m_bAtLineStart = true;
+}
+
+void CHtmlPageConverter::PayOwedBlank() {
+  if (!m_pTextObject) return;
+  if (!m_strItemMarker.empty()) {
+    m_pTextObject->AddText(m_strItemMarker + u" ");
+    m_strItemMarker.clear();
+    m_bBlankOwed = false;
+    m_bAtLineStart = false;
+  }
+  if (m_bBlankOwed) {
+    m_pTextObject->AddText(u" ");
+    m_bBlankOwed = false;
+  }
+}
+
+int CHtmlPageConverter::OpenTextBlock(IHTMLCurrentStyle* style, bool withMargin) {
   if (!m_pPage) return -3;
   if (m_pTextObject) return 0;
-  if (style) {
+  if (style && withMargin) {
     ScopedVariant top;
     if (SUCCEEDED(style->get_marginTop(&top)) && top.vt == VT_BSTR && top.bstrVal) {
       WORD margin = ParseMargin(top.bstrVal, 800);
@@ -70,6 +145,8 @@ int CHtmlPageConverter::OpenTextBlock(IHTMLCurrentStyle* style) {
   block->SetStyle(83, 100);
   m_pTextBlock = block->GetBlockObject();
   m_pTextObject = block->GetTextObject();
+  m_bBlankOwed = false;
+  m_bAtLineStart = true;
   if (!m_pTextObject) {
     m_pTextBlock = nullptr;
     return 0;
@@ -86,11 +163,33 @@ int CHtmlPageConverter::CloseTextBlock() {
   if (!m_pTextObject) return 0;
   m_pTextObject->Write();
   if (m_pTextObject->GetStreamSize() != 0) {
-    m_pPage->AddBlock(m_pTextBlock);
+    PlaceBlock(m_pTextBlock);
     CTextStyle* top = m_styleReader.GetTopStyle();
     if (top && top->m_nMarginBottom != 0) m_pPage->SetLocation(0, top->m_nMarginBottom);
   }
   m_pTextObject = nullptr;
   m_pTextBlock = nullptr;
+  m_bBlankOwed = false;
+  m_bAtLineStart = true;
   return 0;
+}
+
+void CHtmlPageConverter::PlaceLooseText(IHTMLCurrentStyle* ownStyle) {
+  if (m_strPendingText.empty()) return;
+  if (m_strPendingText.find_first_not_of(u' ') == std::u16string::npos) {
+    m_strPendingText.clear();
+    return;
+  }
+  // Without the top margin: the element's first block had it.
+  if (!m_pTextObject) OpenTextBlock(ownStyle, false);
+  FlushPendingText();
+  CloseTextBlock();
+}
+
+void CHtmlPageConverter::PlaceBlock(CNBKBlockObject* block) {
+  if (!block || !m_pPage) return;
+  m_pPage->AddBlock(block);
+  m_pLastBlock = block;
+  for (CLinkAnchor* anchor : m_pendingTargets) anchor->SetTargetBlock(m_pPage, block);
+  m_pendingTargets.clear();
 }

@@ -17,8 +17,10 @@ Marker ClassifyComment(const CHtmlPageConverter& conv, IDispatch* node) {
   BStr text;
   std::u16string whole;
   if (SUCCEEDED(comment->get_text(&text))) whole = text.Str();
+  // An unset marker is empty and matches nothing (the old code let it match "<!---->", and an
+  // empty except marker then left out the rest of the page).
   auto is = [&whole](const std::u16string& marker) {
-    return whole.size() == marker.size() + 7 && whole.starts_with(u"<!--") &&
+    return !marker.empty() && whole.size() == marker.size() + 7 && whole.starts_with(u"<!--") &&
            whole.ends_with(u"-->") && whole.compare(4, marker.size(), marker) == 0;
   };
   if (is(conv.m_strEndComment)) return Marker::kEnd;
@@ -61,13 +63,15 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
     LONG count = 0;
     LONG next = 0;
     Marker marker = Marker::kNone;
+    bool hides = false;  // its content is not shown
   };
   std::vector<Level> levels;
 
   auto enter = [&](ComPtr<IDispatch> n, ComPtr<IHTMLElement> e) {
     Level level;
     level.marker = ClassifyComment(*this, n.Get());
-    StartElement(n.Get(), e.Get());
+    level.hides = StartElement(n.Get(), e.Get()) == 3;
+    if (level.hides) ++m_nHiddenDepth;
     level.children = ChildrenOf(e.Get(), &level.count);
     level.node = std::move(n);
     level.element = std::move(e);
@@ -90,6 +94,7 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
       continue;
     }
     EndElement(top.node.Get(), top.element.Get());
+    if (top.hides) --m_nHiddenDepth;
     switch (top.marker) {
       case Marker::kEnd:
         CloseTextBlock();

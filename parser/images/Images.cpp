@@ -6,6 +6,7 @@
 #include "parser/engine/HtmlPageConverter.h"
 #include "parser/facade/PageBudget.h"
 #include "parser/images/CacheNames.h"
+#include "parser/images/SvgRaster.h"
 #include "parser/style/WideText.h"
 #include "platform/inet/internet.h"
 #include "platform/win32/crt.h"
@@ -227,6 +228,7 @@ int CHtmlPageConverter::AddImage(IDispatch* node, IHTMLElement* element) {
       return 0;
     }
     if (m_pBudget) m_pBudget->SpendImageBytes(copied);
+    nbparser::RasterizeSvgCacheFile(cacheFile, element);
     m_pImageNames->push_back(cacheName);
     CNBKImageBlock* block = m_pPage->CreateImageBlock(NBK_IMAGE_BLOCK_KIND);
     CNBKImageObject* image = block ? block->GetImageObject() : nullptr;
@@ -251,11 +253,17 @@ void CHtmlPageConverter::PlaceImage(CNBKImageObject* image, CNBKImageBlock* bloc
   if (image->canPutImage() == 0) return;
   if (IsImageAlone(element) == 1) {
     if (m_pTextObject) CloseTextBlock();
-    m_pPage->AddBlock(block->GetBlockObject());
+    PlaceBlock(block->GetBlockObject());
+    ++m_nImagesPlaced;
     return;
   }
   OpenTextBlock(nullptr);
-  if (m_pTextObject) m_pTextObject->PlotImage(image, 2);
+  if (m_pTextObject) {
+    PayOwedBlank();
+    m_pTextObject->PlotImage(image, 2);
+    m_bAtLineStart = false;
+    ++m_nImagesPlaced;
+  }
 }
 
 int CHtmlPageConverter::IsImageAlone(IHTMLElement* element) {

@@ -20,6 +20,34 @@ std::u16string FromCodePage(const char* bytes, UINT codePage) {
   return text;
 }
 
+// 1 for UTF-16LE, 2 for UTF-16BE when bytes without a byte order mark show the zero bytes of
+// mostly-ASCII UTF-16 text on one side of every pair; 0 otherwise.
+int SniffUtf16(std::string_view bytes) {
+  std::string_view head = bytes.substr(0, 4096);
+  if (head.size() < 8) return 0;
+  std::size_t pairs = head.size() / 2, zeroEven = 0, zeroOdd = 0;
+  for (std::size_t i = 0; i + 1 < head.size(); i += 2) {
+    zeroEven += head[i] == '\0';
+    zeroOdd += head[i + 1] == '\0';
+  }
+  if (zeroOdd * 10 >= pairs * 3 && zeroEven * 20 <= pairs) return 1;
+  if (zeroEven * 10 >= pairs * 3 && zeroOdd * 20 <= pairs) return 2;
+  return 0;
+}
+
+std::u16string FromUtf16(std::string_view bytes, bool bigEndian) {
+  std::u16string text;
+  text.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    auto lo = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
+    auto hi = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
+    char16_t c = static_cast<char16_t>(lo | hi << 8);
+    if (c == 0) break;
+    if (c != 0xFEFF || !text.empty()) text.push_back(c);
+  }
+  return text;
+}
+
 }  // namespace
 
 std::size_t MaxPageBytes() {
@@ -33,6 +61,11 @@ std::size_t MaxPageBytes() {
 }
 
 std::u16string DecodePage(std::string_view bytes, CharsetCode code) {
+  // A UTF-16 page that names no charset readable in its bytes (its "charset" has zero bytes
+  // between the letters) stopped at the first zero byte and gave an empty book.
+  if (code != kCharsetUnicode) {
+    if (int utf16 = SniffUtf16(bytes)) return FromUtf16(bytes, utf16 == 2);
+  }
   // Two zero bytes after the data end the text for every decoding below, UTF-16 included.
   std::vector<char> in(bytes.begin(), bytes.end());
   in.push_back('\0');

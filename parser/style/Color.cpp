@@ -5,9 +5,10 @@
 
 #include "parser/style/WideText.h"
 
-// The extended colour keywords of CSS (the X11 set) in their "gray" spellings, plus
-// "lightgrey", which stands in for "lightgray".
-const NamedColor kNamedColors[141] = {
+// The extended colour keywords of CSS (the X11 set) in both the "gray" and the "grey"
+// spellings, and "rebeccapurple" of CSS Color Module Level 4: the 140 older names and the
+// eight that pages write and the old table left out (they came out black).
+const NamedColor kNamedColors[kNamedColorCount + 1] = {
     {u"aliceblue", 0xF0F8FF},
     {u"antiquewhite", 0xFAEBD7},
     {u"aqua", 0x00FFFF},
@@ -34,6 +35,7 @@ const NamedColor kNamedColors[141] = {
     {u"darkgoldenrod", 0xB8860B},
     {u"darkgray", 0xA9A9A9},
     {u"darkgreen", 0x006400},
+    {u"darkgrey", 0xA9A9A9},
     {u"darkkhaki", 0xBDB76B},
     {u"darkmagenta", 0x8B008B},
     {u"darkolivegreen", 0x556B2F},
@@ -44,11 +46,13 @@ const NamedColor kNamedColors[141] = {
     {u"darkseagreen", 0x8FBC8F},
     {u"darkslateblue", 0x483D8B},
     {u"darkslategray", 0x2F4F4F},
+    {u"darkslategrey", 0x2F4F4F},
     {u"darkturquoise", 0x00CED1},
     {u"darkviolet", 0x9400D3},
     {u"deeppink", 0xFF1493},
     {u"deepskyblue", 0x00BFFF},
     {u"dimgray", 0x696969},
+    {u"dimgrey", 0x696969},
     {u"dodgerblue", 0x1E90FF},
     {u"firebrick", 0xB22222},
     {u"floralwhite", 0xFFFAF0},
@@ -61,6 +65,7 @@ const NamedColor kNamedColors[141] = {
     {u"gray", 0x808080},
     {u"green", 0x008000},
     {u"greenyellow", 0xADFF2F},
+    {u"grey", 0x808080},
     {u"honeydew", 0xF0FFF0},
     {u"hotpink", 0xFF69B4},
     {u"indianred", 0xCD5C5C},
@@ -75,6 +80,7 @@ const NamedColor kNamedColors[141] = {
     {u"lightcoral", 0xF08080},
     {u"lightcyan", 0xE0FFFF},
     {u"lightgoldenrodyellow", 0xFAFAD2},
+    {u"lightgray", 0xD3D3D3},
     {u"lightgreen", 0x90EE90},
     {u"lightgrey", 0xD3D3D3},
     {u"lightpink", 0xFFB6C1},
@@ -82,6 +88,7 @@ const NamedColor kNamedColors[141] = {
     {u"lightseagreen", 0x20B2AA},
     {u"lightskyblue", 0x87CEFA},
     {u"lightslategray", 0x778899},
+    {u"lightslategrey", 0x778899},
     {u"lightsteelblue", 0xB0C4DE},
     {u"lightyellow", 0xFFFFE0},
     {u"lime", 0x00FF00},
@@ -121,6 +128,7 @@ const NamedColor kNamedColors[141] = {
     {u"plum", 0xDDA0DD},
     {u"powderblue", 0xB0E0E6},
     {u"purple", 0x800080},
+    {u"rebeccapurple", 0x663399},
     {u"red", 0xFF0000},
     {u"rosybrown", 0xBC8F8F},
     {u"royalblue", 0x4169E1},
@@ -134,6 +142,7 @@ const NamedColor kNamedColors[141] = {
     {u"skyblue", 0x87CEEB},
     {u"slateblue", 0x6A5ACD},
     {u"slategray", 0x708090},
+    {u"slategrey", 0x708090},
     {u"snow", 0xFFFAFA},
     {u"springgreen", 0x00FF7F},
     {u"steelblue", 0x4682B4},

@@ -18,5 +18,6 @@ struct NamedColor {
   const WCHAR* name;  // lower case; the end entry has an empty name
   DWORD colour;
 };
-// The 140 named colours in alphabetical order, then the end entry.
-extern const NamedColor kNamedColors[141];
+// The named colours in alphabetical order, then the end entry.
+constexpr int kNamedColorCount = 148;
+extern const NamedColor kNamedColors[kNamedColorCount + 1];

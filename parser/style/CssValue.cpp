@@ -56,10 +56,18 @@ WORD ParseLength(const WCHAR* text_in, WORD base) {
 
   if (text[0] == u'+' || text[0] == u'-') {
     std::int64_t step = 10 * static_cast<std::int64_t>(nbparser::WideToInt(text.substr(1)));
-    WORD r = Low16(text[0] == u'+' ? base + step : base - step);
+    std::int64_t sum = text[0] == u'+' ? base + step : base - step;
+    // A step below nothing is no size (it wrapped to some 65,000 before).
+    if (sum < 0) return KeywordSize(u"medium");
+    WORD r = Low16(sum);
     if (r != 0) return r;
     return KeywordSize(text);
   }
+
+  // One keyword step up or down from the enclosing size, as the document model reckons it
+  // (the old code gave 100 for both, so "smaller" text inside small text grew).
+  if (text == u"larger") return nbparser::DoubleToWord(base * 1.2);
+  if (text == u"smaller") return nbparser::DoubleToWord(base / 1.2);
 
   double t = 10 * nbparser::WideToDouble(text);
   if (t == 0) return KeywordSize(text);
@@ -94,6 +102,9 @@ WORD ParseMargin(const WCHAR* text_in, WORD percentFactor) {
   std::u16string_view text = View(text_in);
   if (text.size() < 2) return 0;
   std::int64_t n = nbparser::WideToInt(text);
+  // A negative margin draws blocks together on a screen; the book has no such move, and the
+  // value wrapped to some 65,000 units of space.
+  if (n < 0) return 0;
   if (text.back() == u'%') n *= percentFactor;
   return Low16(n);
 }

@@ -54,14 +54,18 @@ std::unique_ptr<CTextStyle> CStyleReader::ReadStyle(IHTMLCurrentStyle* style) {
   auto record = std::make_unique<CTextStyle>();
   if (!style) return record;
 
+  // Relative sizes ("2em", "90%") are taken against the enclosing element's size, which comes
+  // back with the enclosing record when an element ends; an element that only inherits its
+  // size is given an absolute one by the document model. The new record is not pushed yet,
+  // so the top is the enclosing element's. (the old code kept one base that any size beginning
+  // with a number replaced for good, so sizes compounded from element to element.)
+  const CTextStyle* enclosing = GetTopStyle();
+  const WORD base =
+      enclosing && enclosing->m_nFontSize != 0 ? enclosing->m_nFontSize : m_nBaseFontSize;
   {
     ScopedVariant v;
     HRESULT hr = style->get_fontSize(&v);
-    if (const WCHAR* text = StringOf(hr, v)) {
-      WORD size = ParseLength(text, m_nBaseFontSize);
-      if (nbparser::WideToInt(text) > 0) m_nBaseFontSize = size;
-      record->m_nFontSize = size;
-    }
+    if (const WCHAR* text = StringOf(hr, v)) record->m_nFontSize = ParseLength(text, base);
   }
   {
     ScopedVariant v;
@@ -70,7 +74,9 @@ std::unique_ptr<CTextStyle> CStyleReader::ReadStyle(IHTMLCurrentStyle* style) {
       if (std::u16string_view(text) == u"normal") {
         record->m_nLineHeight = static_cast<WORD>((3 * record->m_nFontSize) / 2 + 5);
       } else {
-        record->m_nLineHeight = ParseLength(text, m_nBaseFontSize);
+        // A relative line height is the element's own size times it, as in CSS.
+        WORD own = record->m_nFontSize != 0 ? record->m_nFontSize : base;
+        record->m_nLineHeight = ParseLength(text, own);
       }
     }
   }
@@ -95,8 +101,6 @@ std::unique_ptr<CTextStyle> CStyleReader::ReadStyle(IHTMLCurrentStyle* style) {
         record->m_crTextBack = record->m_crBlockBack = static_cast<DWORD>(v.lVal);
         record->m_bTextBackSet = record->m_bBlockBackSet = 1;
       } else if (v.vt == VT_BSTR && std::u16string_view(v.bstrVal) == u"transparent") {
-        // The new record is not pushed yet, so the top is the enclosing element's.
-        CTextStyle* enclosing = GetTopStyle();
         if (enclosing && enclosing->m_bBlockBackSet) {
           record->m_crBlockBack = enclosing->m_crBlockBack;
           record->m_bBlockBackSet = 1;
@@ -127,6 +131,13 @@ std::unique_ptr<CTextStyle> CStyleReader::ReadStyle(IHTMLCurrentStyle* style) {
     ScopedVariant v;
     HRESULT hr = style->get_marginBottom(&v);
     if (const WCHAR* text = StringOf(hr, v)) record->m_nMarginBottom = ParseMargin(text, 800);
+  }
+  {
+    BStr space;
+    if (SUCCEEDED(style->get_whiteSpace(&space)) && space) {
+      std::u16string_view text(space.Get());
+      record->m_bPreserveSpace = text == u"pre" || text == u"pre-wrap" || text == u"break-spaces";
+    }
   }
   {
     BStr align;
@@ -162,6 +173,8 @@ void CStyleReader::ApplyWholeStyle(const CTextStyle& style, CNBKTextObject* text
   text->ChangeAtr(TAG_LINE_HEIGHT, style.m_nLineHeight);
   text->ChangeAtr(TAG_ALIGN, style.m_nAlign);
   text->ChangeAtr(TAG_TEXT_COLOR, PackColor(style.m_crText));
+  // The weight of a block element (a heading) reaches its text like its size and colour.
+  text->ChangeAtr(TAG_FONT_WEIGHT, style.m_bBold ? 700u : 400u);
   if (withBlockBack && style.m_bBlockBackSet) {
     if (CNBKBlockObject* block = text->GetBlock()) {
       block->ChangeAtr(TAG_BLOCK_BG_COLOR, PackColor(style.m_crBlockBack));

@@ -48,5 +48,6 @@ class CStyleReader {
   void ApplyWholeStyle(const CTextStyle& style, CNBKTextObject* text, bool withBlockBack);
 
   std::vector<std::unique_ptr<CTextStyle>> m_styles;
+  // The size relative sizes are taken against when no enclosing record gives one.
   WORD m_nBaseFontSize = 100;
 };

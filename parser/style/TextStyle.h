@@ -43,4 +43,6 @@ class CTextStyle {
   WORD m_nAlign = ALIGN_LEFT;
   BOOL m_bBold = 0;
   WORD m_nFontSize = 0;
+  // The element's white-space: text inside keeps every blank, tab and line break.
+  bool m_bPreserveSpace = false;
 };

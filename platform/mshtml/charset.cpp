@@ -285,6 +285,21 @@ std::string DecodePage(std::string_view bytes, std::string_view transportCharset
   return out;
 }
 
+std::string SniffUtf16(std::string_view bytes) {
+  // Markup is mostly ASCII, so UTF-16 without a byte order mark shows as a zero byte beside
+  // nearly every other byte, on one side only; no 8-bit encoding of a page looks like that.
+  std::string_view head = bytes.substr(0, 4096);
+  if (head.size() < 8) return {};
+  std::size_t pairs = head.size() / 2, zeroEven = 0, zeroOdd = 0;
+  for (std::size_t i = 0; i + 1 < head.size(); i += 2) {
+    zeroEven += head[i] == '\0';
+    zeroOdd += head[i + 1] == '\0';
+  }
+  if (zeroOdd * 10 >= pairs * 3 && zeroEven * 20 <= pairs) return "UTF-16LE";
+  if (zeroEven * 10 >= pairs * 3 && zeroOdd * 20 <= pairs) return "UTF-16BE";
+  return {};
+}
+
 bool DecodePage(std::string_view bytes, std::string_view transportCharset, std::string& out) {
   auto asIs = [&]() {
     if (bytes.find('\0') == std::string_view::npos) return false;
@@ -299,6 +314,10 @@ bool DecodePage(std::string_view bytes, std::string_view transportCharset, std::
   if (bytes.substr(0, 2) == "\xFF\xFE" && ConvertToUtf8(bytes.substr(2), "UTF-16LE", out))
     return true;
   if (bytes.substr(0, 2) == "\xFE\xFF" && ConvertToUtf8(bytes.substr(2), "UTF-16BE", out))
+    return true;
+  // UTF-16 without a byte order mark, by its bytes (it read as text with a replacement
+  // character after every letter).
+  if (std::string utf16 = SniffUtf16(bytes); !utf16.empty() && ConvertToUtf8(bytes, utf16, out))
     return true;
   // 2. The transport's charset.
   std::string name = IconvNameForLabel(transportCharset);

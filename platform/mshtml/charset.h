@@ -26,6 +26,10 @@ bool IsValidUtf8(std::string_view bytes);
 // Converts bytes in the iconv encoding `from` to UTF-8; false when iconv does not know it.
 bool ConvertToUtf8(std::string_view bytes, const std::string& from, std::string& out);
 
+// "UTF-16LE" or "UTF-16BE" when bytes without a byte order mark are UTF-16 by their pattern of
+// zero bytes; empty otherwise.
+std::string SniffUtf16(std::string_view bytes);
+
 // The whole detection and decoding, as for a page. transportCharset may be empty.
 std::string DecodePage(std::string_view bytes, std::string_view transportCharset);
 // The same, sparing the copy of a page that is valid UTF-8 already: returns false, leaving

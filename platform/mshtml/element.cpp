@@ -76,6 +76,7 @@ class CurrentStyle final : public IHTMLCurrentStyle, LiveObject {
   HRESULT get_borderStyle(BSTR* p) override { return String(css::Property::BorderStyle, p); }
   HRESULT get_pageBreakAfter(BSTR* p) override { return String(css::Property::PageBreakAfter, p); }
   HRESULT get_display(BSTR* p) override { return String(css::Property::Display, p); }
+  HRESULT get_whiteSpace(BSTR* p) override { return String(css::Property::WhiteSpace, p); }
 
  private:
   ~CurrentStyle() = default;

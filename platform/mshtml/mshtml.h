@@ -87,7 +87,9 @@ struct IHTMLElementCollection : IDispatch {
   ~IHTMLElementCollection() = default;
 };
 
-// Cascaded values as text, after inheritance ("12pt", "2em", "bold", "#ff0000").
+// Cascaded values as text, after inheritance ("12pt", "2em", "bold", "#ff0000"). A font size or
+// line height that is only inherited is the parent's computed size when the parent's is
+// relative (css/font_size.h).
 struct IHTMLCurrentStyle : IDispatch {
   virtual HRESULT get_fontSize(VARIANT* p) = 0;
   virtual HRESULT get_lineHeight(VARIANT* p) = 0;
@@ -100,6 +102,8 @@ struct IHTMLCurrentStyle : IDispatch {
   virtual HRESULT get_borderStyle(BSTR* p) = 0;
   virtual HRESULT get_pageBreakAfter(BSTR* p) = 0;
   virtual HRESULT get_display(BSTR* p) = 0;
+  // "normal", "pre", "nowrap", "pre-wrap", "pre-line" (IHTMLCurrentStyle3 of the browser).
+  virtual HRESULT get_whiteSpace(BSTR* p) = 0;
 
  protected:
   ~IHTMLCurrentStyle() = default;

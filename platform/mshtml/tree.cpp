@@ -523,12 +523,14 @@ std::uint32_t Tree::Intern(css::ComputedStyle style) {
   for (const std::string& v : style.values) mix(std::hash<std::string>()(v));
   for (std::uint64_t w : style.ancestorFilter) mix(static_cast<std::size_t>(w));
   mix(style.ancestorFilterValid ? 1 : 0);
+  mix(std::hash<double>()(style.fontSize));
+  mix(std::hash<double>()(style.lineHeight));
   auto [first, last] = recordIndex_.equal_range(h);
   for (auto it = first; it != last; ++it) {
     const css::ComputedStyle& r = records_[it->second];
     if (r.values == style.values && r.custom == style.custom &&
         r.ancestorFilter == style.ancestorFilter &&
-        r.ancestorFilterValid == style.ancestorFilterValid)
+        r.ancestorFilterValid == style.ancestorFilterValid && r.SameSizes(style))
       return it->second;
   }
   records_.push_back(std::move(style));

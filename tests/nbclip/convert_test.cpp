@@ -87,6 +87,68 @@ TEST_F(ConvertTest, AppendKeepsTheFirstPage) {
   EXPECT_NE(dump.out.find("second frame"), std::string::npos);
 }
 
+// Issue 13's faults, end to end through the document model and the writer: sizes that do not
+// compound, blanks between words, PRE lines, blocks and list markers, every link connected to a
+// placed block, hidden content left out, SVG drawn, alt text, colour names, line heights.
+TEST_F(ConvertTest, FidelityOnARealisticPage) {
+  std::string dump = ConvertAndDump({(kPages / "fidelity.html").string()}, "");
+  auto has = [&dump](const std::string& s) { return dump.find(s) != std::string::npos; };
+  // body{font-size:90%}: H1 180, H2 135, H3 105, every paragraph 90 (0x5a), headings bold.
+  EXPECT_TRUE(
+      has("attr 0xf511 = 0x000000b4\n      attr 0xf51b = 0x00000113\n      attr 0xf53c = "
+          "0x00000001\n      attr 0xf517 = 0x00000000\n      attr 0xf515 = 0x000002bc"));
+  EXPECT_FALSE(has("attr 0xf511 = 0x00000051"));  // 81: a second paragraph shrunk again
+  EXPECT_FALSE(has("command 0xf511"));            // the link in H1 keeps the heading's size
+  EXPECT_TRUE(has("text \" b\""));                // <code>a</code> <code>b</code>
+  EXPECT_TRUE(has("text \"    a, b = 0, 1\""));
+  EXPECT_TRUE(has("text \"\\treturn a\""));
+  EXPECT_TRUE(has("text \"10. ten\""));
+  EXPECT_TRUE(has("text \"\u2022 in a paragraph\""));
+  EXPECT_TRUE(has("text \"1.2.\""));
+  EXPECT_TRUE(has("png 40x20"));
+  EXPECT_TRUE(has("text \" [missing image]\""));
+  EXPECT_TRUE(has("attr 0xf517 = 0x80808000"));  // grey
+  EXPECT_TRUE(has("attr 0xf517 = 0x99336600"));  // rebeccapurple
+  EXPECT_TRUE(has("attr 0xf51b = 0x00000087"));  // line-height 1.5 at 90
+  EXPECT_TRUE(has("text \"The page's closing words.\""));
+  EXPECT_TRUE(has("text \"Loose words before the first heading.\""));
+  EXPECT_TRUE(has("text \"After an empty comment.\""));
+  for (const char* hidden : {"not shown", "hidden", "A whole frame", "A template"})
+    EXPECT_FALSE(has(hidden)) << hidden;
+  EXPECT_FALSE(has("location 0 65"));  // a negative margin is no location
+  // Six buttons, each jumping to a block of the page.
+  EXPECT_TRUE(has("buttons 6"));
+  std::istringstream lines(dump);
+  int jumps = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("  button #") && line.find("-> page 1 (#2) block ") != std::string::npos)
+      ++jumps;
+  }
+  EXPECT_EQ(jumps, 6);
+  ExpectGolden("fidelity", dump);
+}
+
+TEST_F(ConvertTest, Utf16WithoutAByteOrderMark) {
+  std::string expected = "text \"UTF-16 without a byte order mark: \u65e5\u672c\u8a9e\"";
+  std::string hosted = ConvertAndDump({(kPages / "utf16.html").string()}, "");
+  EXPECT_NE(hosted.find(expected), std::string::npos) << hosted;
+  std::string loaded = ConvertAndDump({(kPages / "utf16.html").string()}, "--from-address");
+  EXPECT_NE(loaded.find(expected), std::string::npos) << loaded;
+}
+
+TEST_F(ConvertTest, APageWithNoTextIsReported) {
+  fs::path page = home_ / "empty.html";
+  std::ofstream(page, std::ios::binary) << "<html><body><img src=\"none.png\"></body></html>";
+  Result r = Shell(Quote(NBCLIP_PATH) + " convert " + Quote(page.string()) + " -o " +
+                   Quote((home_ / "empty.nbk").string()));
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("warning: " + page.string() + " yielded no text"), std::string::npos)
+      << r.out;
+  Result ok = Shell(Quote(NBCLIP_PATH) + " convert " + Quote((kPages / "second.html").string()) +
+                    " -o " + Quote((home_ / "second.nbk").string()));
+  EXPECT_EQ(ok.out.find("warning"), std::string::npos) << ok.out;
+}
+
 TEST_F(ConvertTest, FailuresAreReported) {
   struct Case {
     std::string args;

@@ -121,6 +121,7 @@ class Style : public Object<IHTMLCurrentStyle> {
   HRESULT get_borderStyle(BSTR* p) override { return Text("border-style", p); }
   HRESULT get_pageBreakAfter(BSTR* p) override { return Text("page-break-after", p); }
   HRESULT get_display(BSTR* p) override { return Text("display", p, defaultDisplay); }
+  HRESULT get_whiteSpace(BSTR* p) override { return Text("white-space", p); }
 };
 
 class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement, IHTMLAnchorElement,
@@ -183,9 +184,16 @@ class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement, 
   HRESULT get_all(IDispatch** p) override {
     return Give(static_cast<IHTMLElementCollection*>(&all), reinterpret_cast<void**>(p));
   }
-  HRESULT getAttribute(BSTR, LONG, VARIANT* v) override {
+  HRESULT getAttribute(BSTR name, LONG, VARIANT* v) override {
     VariantInit(v);
-    return E_NOTIMPL;
+    v->vt = VT_NULL;
+    std::string key;
+    for (const char16_t* c = name; c && *c; ++c) key.push_back(static_cast<char>(*c));
+    auto it = props.find(key);
+    if (it == props.end()) return S_OK;
+    v->vt = VT_BSTR;
+    v->bstrVal = SysAllocString(W(it->second));
+    return S_OK;
   }
 
   // IHTMLElement2

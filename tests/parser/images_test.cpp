@@ -82,8 +82,9 @@ TEST_F(ImageTest, AloneInAParagraphBecomesABlock) {
 TEST_F(ImageTest, InTextItIsPlottedInline) {
   ASSERT_EQ(ConvertLocal({El("P", {"see ", Img(Url("a.png")), " here"})}), 0);
   EXPECT_EQ(Layout(),
-            (Calls{"T3.AddText(see )", "I6.CreateImageStream(__cash[0]index-0001.tmp) -> S8",
-                   "T3.PlotImage(I6,2)", "T3.AddText( here)", "T3.Write()", "P1.AddBlock(B4)"}));
+            (Calls{"T3.AddText(see)", "I6.CreateImageStream(__cash[0]index-0001.tmp) -> S8",
+                   "T3.AddText( )", "T3.PlotImage(I6,2)", "T3.AddText( here)", "T3.Write()",
+                   "P1.AddBlock(B4)"}));
 }
 
 TEST_F(ImageTest, InlineImageWithoutOpenBlockOpensOne) {

@@ -25,19 +25,39 @@ class StyleReaderTest : public testing::Test {
   CStyleReader reader_;
 };
 
-TEST_F(StyleReaderTest, BaseFontSizeFollowsSizesThatBeginWithANumber) {
+// the old code kept one base that every size beginning with a number replaced for good, so sizes
+// compounded (H1, H2, H3 at 200, 300, 351). Now a relative size is taken against the
+// enclosing record, and the base comes back when the element ends.
+TEST_F(StyleReaderTest, RelativeSizesFollowTheEnclosingElement) {
   struct Step {
-    const char* fontSize;
+    const char* fontSize;  // pushed on top of what is open
     WORD size;
-    WORD baseAfter;
   };
-  for (const Step& s : {Step{"12pt", 90, 90}, Step{"2em", 180, 180}, Step{"small", 90, 180},
-                        Step{"150%", 270, 270}, Step{"0", 100, 270}}) {
+  for (const Step& s : {Step{"12pt", 90}, Step{"2em", 200}, Step{"small", 90}, Step{"150%", 150},
+                        Step{"0", 100}, Step{"larger", 120}}) {
     reader_.PushStyle(Styled({{"font-size", s.fontSize}}));
     EXPECT_EQ(reader_.GetTopStyle()->m_nFontSize, s.size) << s.fontSize;
-    EXPECT_EQ(reader_.BaseFontSize(), s.baseAfter) << s.fontSize;
-    reader_.PopStyle();  // a pop never brings back an earlier base
+    reader_.PopStyle();
   }
+  // Nested: each size against the one around it; a pop brings the earlier base back.
+  reader_.PushStyle(Styled({{"font-size", "90%"}}));
+  EXPECT_EQ(reader_.GetTopStyle()->m_nFontSize, 90);
+  reader_.PushStyle(Styled({{"font-size", "2em"}}));
+  EXPECT_EQ(reader_.GetTopStyle()->m_nFontSize, 180);
+  reader_.PopStyle();
+  reader_.PushStyle(Styled({{"font-size", "150%"}}));
+  EXPECT_EQ(reader_.GetTopStyle()->m_nFontSize, 135);
+  reader_.PushStyle(Styled({{"font-size", "smaller"}}));
+  EXPECT_EQ(reader_.GetTopStyle()->m_nFontSize, 112);
+  EXPECT_EQ(reader_.BaseFontSize(), 100);
+}
+
+TEST_F(StyleReaderTest, LineHeightIsRelativeToTheOwnSize) {
+  reader_.PushStyle(Styled({{"font-size", "medium"}}));
+  reader_.PushStyle(Styled({{"font-size", "2em"}, {"line-height", "150%"}}));
+  EXPECT_EQ(reader_.GetTopStyle()->m_nLineHeight, 300);
+  reader_.PushStyle(Styled({{"font-size", "50%"}, {"line-height", "normal"}}));
+  EXPECT_EQ(reader_.GetTopStyle()->m_nLineHeight, 155);
 }
 
 TEST_F(StyleReaderTest, ReadsEachProperty) {
@@ -142,6 +162,7 @@ TEST_F(StyleReaderTest, NeedsTwoRecordsAndAText) {
 TEST_F(StyleReaderTest, WholeStyles) {
   reader_.PushStyle(Styled({{"font-size", "large"}, {"background-color", "#010203"}}));
   reader_.PushStyle(Styled({{"font-size", "small"},
+                            {"font-weight", "bold"},
                             {"line-height", "normal"},
                             {"text-align", "center"},
                             {"color", "#00ff00"},
@@ -149,11 +170,12 @@ TEST_F(StyleReaderTest, WholeStyles) {
   reader_.ApplyTopStyle(text_);
   reader_.ApplyEnclosingStyle(text_);
   // Colours go as their bytes in memory order: 0x00RRGGBB as 0xBBGGRR00.
-  EXPECT_EQ(
-      recording::Calls(),
-      (Calls{"T3.ChangeAtr(F511,5A)", "T3.ChangeAtr(F51B,8C)", "T3.ChangeAtr(F53C,4)",
-             "T3.ChangeAtr(F517,FF0000)", "B4.ChangeAtr(F534,FF000000)", "T3.ChangeAtr(F511,6E)",
-             "T3.ChangeAtr(F51B,0)", "T3.ChangeAtr(F53C,1)", "T3.ChangeAtr(F517,0)"}));
+  EXPECT_EQ(recording::Calls(),
+            // The weight goes with the rest: a heading's text is bold.
+            (Calls{"T3.ChangeAtr(F511,5A)", "T3.ChangeAtr(F51B,8C)", "T3.ChangeAtr(F53C,4)",
+                   "T3.ChangeAtr(F517,FF0000)", "T3.ChangeAtr(F515,2BC)",
+                   "B4.ChangeAtr(F534,FF000000)", "T3.ChangeAtr(F511,6E)", "T3.ChangeAtr(F51B,0)",
+                   "T3.ChangeAtr(F53C,1)", "T3.ChangeAtr(F517,0)", "T3.ChangeAtr(F515,190)"}));
 }
 
 TEST(PackColorTest, BytesInMemoryOrder) {

@@ -144,6 +144,19 @@ TEST(DecodePage, FiveEncodingsGiveTheSameCharacters) {
   }
 }
 
+// A UTF-16 page whose charset cannot be read from its bytes decoded to "<" and gave an empty
+// book; its zero bytes tell it.
+TEST(DecodePage, Utf16WithoutAByteOrderMarkIsRecognised) {
+  const std::string page = "<html><body><p>UTF-16 日本語</p></body></html>";
+  for (const char* name : {"UTF-16LE", "UTF-16BE"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(DecodePage(nbtest::Encode(page, name), kCharsetUnknown), Utf8ToUtf16(page));
+    EXPECT_EQ(DecodePage(nbtest::Encode(page, name), kCharsetShiftJis), Utf8ToUtf16(page));
+  }
+  // Text with a few zero bytes is no UTF-16.
+  EXPECT_EQ(DecodePage(std::string("abcdefgh\0ijklmnop", 17), kCharsetShiftJis), u"abcdefgh");
+}
+
 TEST(DecodePage, ZeroEndsTheTextAndUtf8LosesLineFeeds) {
   EXPECT_EQ(DecodePage(std::string("ab\0cd", 5), kCharsetShiftJis), u"ab");
   EXPECT_EQ(DecodePage(std::string("a\0b\0\0\0c\0", 8), kCharsetUnicode), u"ab");

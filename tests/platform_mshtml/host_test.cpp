@@ -323,3 +323,28 @@ TEST(LocalFiles, PathGetsItsFileAddress) {
 }
 
 }  // namespace
+
+namespace {
+
+// UTF-16 without a byte order mark: every letter came with a replacement character.
+TEST(Charset, Utf16WithoutAByteOrderMarkBySniffing) {
+  using platform::mshtml::DecodePage;
+  using platform::mshtml::SniffUtf16;
+  const std::string page = "<html><body><p>UTF-16 \xE6\x97\xA5\xE6\x9C\xAC</p></body></html>";
+  for (const char* name : {"UTF-16LE", "UTF-16BE"}) {
+    std::string bytes;
+    ASSERT_TRUE(platform::mshtml::ConvertToUtf8(page, "UTF-8", bytes));
+    // Encode by hand: the page is ASCII but for two characters.
+    std::u16string wide = platform::com::Utf8ToUtf16(page);
+    bytes.clear();
+    for (char16_t c : wide) {
+      char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
+      bytes += std::string(name) == "UTF-16LE" ? std::string{lo, hi} : std::string{hi, lo};
+    }
+    EXPECT_EQ(SniffUtf16(bytes), name);
+    EXPECT_EQ(DecodePage(bytes, ""), page) << name;
+  }
+  EXPECT_EQ(SniffUtf16("<html><body>plain</body></html>"), "");
+}
+
+}  // namespace

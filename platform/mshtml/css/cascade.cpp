@@ -5,6 +5,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "platform/mshtml/css/font_size.h"
 #include "platform/mshtml/css/selector.h"
 #include "platform/mshtml/css/stylesheet.h"
 #include "platform/mshtml/css/user_agent.h"
@@ -499,20 +500,26 @@ ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent
   };
 
   // Colour before background, which may refer to it as currentcolor.
+  std::array<bool, kLonghandCount> fromParent{};
   for (std::size_t i = 0; i < kLonghandCount; ++i) {
     Property p = static_cast<Property>(i);
     const Declaration* d = winners[i].decl;
     std::string& value = out.Set(p);
+    const bool inherits = parent && IsInherited(p);
     if (!d) {
       value = unsetValue(p);
+      fromParent[i] = inherits;
     } else if (d->wide == CssWide::Inherit) {
       value = inheritedValue(p);
+      fromParent[i] = parent != nullptr;
     } else if (d->wide == CssWide::Initial) {
       value = InitialValue(p);
     } else if (d->wide == CssWide::Unset) {
       value = unsetValue(p);
+      fromParent[i] = inherits;
     } else if (d->hasVar) {
       std::optional<std::string> v = varValue(*d, p);
+      fromParent[i] = !v && inherits;
       value = v ? std::move(*v) : unsetValue(p);
     } else {
       value = d->value;
@@ -526,6 +533,9 @@ ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent
       }
     }
   }
+
+  ResolveFontSize(out, parent, fromParent[static_cast<std::size_t>(Property::FontSize)],
+                  fromParent[static_cast<std::size_t>(Property::LineHeight)]);
 
   if (ancestors) {
     out.ancestorFilter = *ancestors;

@@ -64,6 +64,19 @@ struct ComputedStyle {
   // ancestors cannot be there is rejected without walking up.
   std::array<std::uint64_t, 8> ancestorFilter{};
   bool ancestorFilterValid = false;
+
+  // The computed font size and line height (font_size.h): sizes in the reader's size unit
+  // (medium = 100), the unit a reported absolute size is written in, and the root's size.
+  enum LineKind : std::uint8_t { LineNormal, LineFactor, LineAbsolute };
+  double fontSize = 100;
+  double rootFontSize = 100;
+  double lineHeight = 0;  // a factor for LineFactor, size units for LineAbsolute
+  std::uint8_t fontUnit = 0;
+  std::uint8_t lineKind = LineNormal;
+  bool SameSizes(const ComputedStyle& o) const {
+    return fontSize == o.fontSize && rootFontSize == o.rootFontSize && lineHeight == o.lineHeight &&
+           fontUnit == o.fontUnit && lineKind == o.lineKind;
+  }
 };
 
 class StyleSheet {

@@ -1,0 +1,168 @@
+// The seam between the document model and the style reader, where sizes went wrong: a page goes
+// into the real document model, each element's currentStyle is read as the converter reads it
+// (the body at the bottom of the stack, then every element down to the one asked about), and
+// the table gives what currentStyle reports and what size the style reader makes of it.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "parser/style/StyleReader.h"
+#include "platform/com/com.h"
+#include "platform/mshtml/host.h"
+#include "platform/mshtml/mshtml.h"
+
+namespace {
+
+std::string U8(const std::u16string& s) {
+  return platform::com::Utf16ToUtf8(s);
+}
+
+ComPtr<IHTMLDocument2> Load(const std::string& html) {
+  ComPtr<IHTMLDocument2> doc;
+  EXPECT_EQ(S_OK, platform::mshtml::CreateDocument(html, u"file:///seam/page.html", "text/html", {},
+                                                   &doc));
+  return doc;
+}
+
+// The nth element with that tag (upper case), in document order.
+ComPtr<IHTMLElement> Find(IHTMLDocument2* doc, const std::string& tag, int nth) {
+  ComPtr<IHTMLElementCollection> all;
+  doc->get_all(&all);
+  LONG n = 0;
+  all->get_length(&n);
+  for (LONG i = 0; i < n; ++i) {
+    ScopedVariant name, index;
+    name.vt = VT_I4;
+    name.lVal = i;
+    ComPtr<IDispatch> item;
+    all->item(name, index, &item);
+    ComPtr<IHTMLElement> e;
+    if (!item || FAILED(item.As(IID_IHTMLElement, std::addressof(e))) || !e) continue;
+    BStr t;
+    e->get_tagName(&t);
+    if (U8(t.Str()) == tag && nth-- == 0) return e;
+  }
+  return {};
+}
+
+ComPtr<IHTMLCurrentStyle> StyleOf(IHTMLElement* e) {
+  ComPtr<IHTMLElement2> e2;
+  ComPtr<IHTMLCurrentStyle> style;
+  if (SUCCEEDED(ComPtr<IHTMLElement>(e).As(IID_IHTMLElement2, std::addressof(e2))) && e2)
+    e2->get_currentStyle(&style);
+  return style;
+}
+
+std::string Text(IHTMLCurrentStyle* s, bool lineHeight) {
+  ScopedVariant v;
+  if (lineHeight) {
+    s->get_lineHeight(&v);
+  } else {
+    s->get_fontSize(&v);
+  }
+  return v.vt == VT_BSTR ? U8(std::u16string(v.bstrVal, SysStringLen(v.bstrVal))) : "";
+}
+
+struct SeamCase {
+  const char* what;
+  const char* html;
+  const char* tag;
+  int nth;
+  const char* reported;  // currentStyle's fontSize
+  WORD size;             // what the style reader makes of it
+  const char* reportedLineHeight = nullptr;
+  WORD lineHeight = 0;
+};
+
+class StyleSeamTest : public testing::TestWithParam<SeamCase> {};
+
+std::string SeamName(const testing::TestParamInfo<SeamCase>& info) {
+  std::string name;
+  for (const char* p = info.param.what; *p; ++p)
+    name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+  return name;
+}
+
+TEST_P(StyleSeamTest, WhatCurrentStyleGivesAndWhatSizeComesOut) {
+  const SeamCase& c = GetParam();
+  ComPtr<IHTMLDocument2> doc = Load(c.html);
+  ComPtr<IHTMLElement> target = Find(doc.Get(), c.tag, c.nth);
+  ASSERT_TRUE(target) << c.what;
+  // The chain from the body down to the element, pushed as the converter pushes it.
+  std::vector<ComPtr<IHTMLElement>> chain;
+  for (ComPtr<IHTMLElement> e = target; e;) {
+    chain.insert(chain.begin(), e);
+    BStr t;
+    e->get_tagName(&t);
+    if (t.Str() == u"BODY") break;
+    ComPtr<IHTMLElement> parent;
+    e->get_parentElement(&parent);
+    e = parent;
+  }
+  CStyleReader reader;
+  for (const auto& e : chain) reader.PushStyle(StyleOf(e.Get()).Get());
+  ComPtr<IHTMLCurrentStyle> style = StyleOf(target.Get());
+  EXPECT_EQ(Text(style.Get(), false), c.reported) << c.what;
+  EXPECT_EQ(reader.GetTopStyle()->m_nFontSize, c.size) << c.what;
+  if (c.reportedLineHeight) {
+    EXPECT_EQ(Text(style.Get(), true), c.reportedLineHeight) << c.what;
+    EXPECT_EQ(reader.GetTopStyle()->m_nLineHeight, c.lineHeight) << c.what;
+  }
+}
+
+constexpr const char* kHeadings =
+    "<h1>One <a href='#x'>link</a></h1><h2>Two</h2><h3>Three</h3><p>Body";
+constexpr const char* kSmaller = "<style>body{font-size:90%}</style><p>a<p>b<p>c<div><p>d</div>";
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, StyleSeamTest,
+    testing::Values(
+        // The user-agent sheet: headings against the body's size, not against each other.
+        SeamCase{"body text", kHeadings, "P", 0, "medium", 100, "normal", 155},
+        SeamCase{"H1", kHeadings, "H1", 0, "2em", 200},
+        SeamCase{"H2", kHeadings, "H2", 0, "1.5em", 150},
+        SeamCase{"H3", kHeadings, "H3", 0, "1.17em", 117},
+        SeamCase{"a link inside H1 is at the heading's size", kHeadings, "A", 0, "33.3334px", 200},
+        // body{font-size:90%}: every paragraph at 90, however many came before.
+        SeamCase{"first paragraph", kSmaller, "P", 0, "15px", 90},
+        SeamCase{"third paragraph", kSmaller, "P", 2, "15px", 90},
+        SeamCase{"paragraph in a DIV", kSmaller, "P", 3, "15px", 90},
+        // Sizes that rest on an absolute one are reported in its unit.
+        SeamCase{"points", "<div style='font-size:12pt'><h1>x<b>y</b></h1></div>", "B", 0, "24pt",
+                 180},
+        SeamCase{"pixels", "<style>body{font-size:14px} h1{font-size:150%}</style><h1>x<b>y</b>",
+                 "B", 0, "21px", 126},
+        SeamCase{"a declared size is as written",
+                 "<div style='font-size:2em'><p style='font-size:50%'>x", "P", 0, "50%", 100},
+        SeamCase{"an absolute size is inherited as written", "<div style='font-size:12pt'><p>x",
+                 "P", 0, "12pt", 90},
+        SeamCase{"smaller inside small", "<p style='font-size:small'>a<small>b<b>c</b></small>",
+                 "B", 0, "12.5px", 75},
+        SeamCase{"font size +1", "<p><font size=+1>a<b>b</b></font>", "B", 0, "18.3334px", 110},
+        SeamCase{"rem against the root",
+                 "<style>html{font-size:50%}</style><p style='font-size:3rem'>x", "P", 0, "25px",
+                 150},
+        // Deep nesting does not compound.
+        SeamCase{"nested em", "<style>div{font-size:1em}</style><div><div><div><div><p>x", "P", 0,
+                 "16.6667px", 100}),
+    SeamName);
+
+INSTANTIATE_TEST_SUITE_P(LineHeights, StyleSeamTest,
+                         testing::Values(SeamCase{"unitless 1.5", "<p style='line-height:1.5'>x",
+                                                  "P", 0, "medium", 100, "25px", 150},
+                                         SeamCase{"unitless 1", "<p style='line-height:1'>x", "P",
+                                                  0, "medium", 100, "16.6667px", 100},
+                                         SeamCase{"a factor is inherited with the child's own size",
+                                                  "<p style='line-height:1.5'>x<big>y</big>", "BIG",
+                                                  0, "larger", 120, "30px", 180},
+                                         SeamCase{"a percentage is inherited as the height it was",
+                                                  "<p style='line-height:150%'>x<big>y</big>",
+                                                  "BIG", 0, "larger", 120, "25px", 150},
+                                         SeamCase{"declared em",
+                                                  "<p style='font-size:small;line-height:2em'>x",
+                                                  "P", 0, "small", 90, "2em", 180}),
+                         SeamName);
+
+}  // namespace
