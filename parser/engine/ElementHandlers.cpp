@@ -167,7 +167,7 @@ int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element) {
     AddImage(node, element);
     if (m_nImagesPlaced == placed) AddAltText(element);
   } else if (tag == u"TR") {
-    if (m_pTextObject) m_pTextObject->Write();
+    EndTableRowLine();
     BeginInlineStyle(element);
   } else if (tag == u"RUBY") {
     // The blank before a ruby stays out of its base text.
@@ -269,7 +269,7 @@ int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element) {
     restore();
   } else if (tag == u"TR") {
     restore();
-    if (m_pTextObject) m_pTextObject->Write();
+    EndTableRowLine();
   } else if (tag == u"RUBY") {
     command(CMD_RUBY_END);
   } else if (tag == u"RT") {

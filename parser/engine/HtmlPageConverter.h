@@ -86,6 +86,8 @@ class CHtmlPageConverter {
   void AppendText(const std::u16string& text);
   // The line-break command; the next text starts a line.
   void AddLineBreak();
+  // A table row is a line of its own: the line written, and the next text starts a line.
+  void EndTableRowLine();
   // Before an inline image or a button that follows text: the blank owed to the text before.
   void PayOwedBlank();
   // withMargin: the element's top margin sets the page location first (its first block).

@@ -116,6 +116,14 @@ void CHtmlPageConverter::AddLineBreak() {
   m_bAtLineStart = true;
 }
 
+void CHtmlPageConverter::EndTableRowLine() {
+  if (!m_pTextObject) return;
+  m_pTextObject->Write();
+  // The blank after a row's last cell belongs to no line: the next row starts a line of its own.
+  m_bBlankOwed = false;
+  m_bAtLineStart = true;
+}
+
 void CHtmlPageConverter::PayOwedBlank() {
   if (!m_pTextObject) return;
   if (!m_strItemMarker.empty()) {
