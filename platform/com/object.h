@@ -58,9 +58,11 @@ class ObjectBase : public First::Type, public Rest::Type... {
     if (riid == IID_IUnknown || First::Matches(riid)) {
       found = static_cast<typename First::Type*>(Self());
     } else {
-      ((found = Rest::Matches(riid) ? static_cast<void*>(static_cast<typename Rest::Type*>(Self()))
-                                    : nullptr) ||
-       ...);
+      // (void): with a single interface the fold is empty, a bare `false`.
+      (void)((found = Rest::Matches(riid)
+                          ? static_cast<void*>(static_cast<typename Rest::Type*>(Self()))
+                          : nullptr) ||
+             ...);
     }
     if (!found || !Self()->Offers(riid)) return E_NOINTERFACE;
     AddRef();
