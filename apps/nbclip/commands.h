@@ -19,5 +19,6 @@ int RunConvert(Args args);
 int RunView(Args args);
 int RunRegister(Args args);
 int RunUnregister(Args args);
+int RunToolbar(Args args);
 
 }  // namespace nbclip

@@ -21,6 +21,8 @@ constexpr Subcommand kSubcommands[] = {
     {"register", "[--desktop]   register the toolbar; --desktop: open books with the preview",
      nbclip::RunRegister},
     {"unregister", "[--desktop]   undo register", nbclip::RunUnregister},
+    {"toolbar", "[PAGE] [--no-document]   show the browser's toolbars, with PAGE shown",
+     nbclip::RunToolbar},
 };
 
 int Usage() {

@@ -1,7 +1,8 @@
-// nbclip register [--desktop] / nbclip unregister [--desktop]: the toolbar's COM registration
-// and, with --desktop, the reader's PC software on this desktop: a MIME type for book files
-// and a desktop entry that opens a book's preview (`nbclip view --open`), so that the desktop's
-// opener shows a book. Only the user's XDG folders are written.
+// nbclip register [--desktop] / nbclip unregister [--desktop]: the toolbar's COM registration,
+// through the installed toolbar library's own DllRegisterServer / DllUnregisterServer, and, with
+// --desktop, the reader's PC software on this desktop: a MIME type for book files and a desktop
+// entry that opens a book's preview (`nbclip view --open`), so that the desktop's opener shows a
+// book. Only the user's XDG folders are written.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,7 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "apps/nbclip/browser/toolbars.h"
 #include "apps/nbclip/commands.h"
+#include "platform/com/com.h"
+#include "platform/win32/file.h"
+#include "platform/win32/kernel.h"
 
 namespace nbclip {
 
@@ -191,15 +196,78 @@ int UnregisterDesktop() {
   return kExitOk;
 }
 
-// The toolbar's own registration comes with the toolbar library; none is installed yet.
-bool ToolbarInstalled() {
-  return false;
+// The toolbar library of this installation, beside the programs' folder as installed and built.
+fs::path ToolbarLibrary() {
+  std::error_code ec;
+  fs::path lib = fs::path(SelfPath()).parent_path().parent_path() / "lib" / "libToolBar4N.so";
+  fs::path canonical = fs::weakly_canonical(lib, ec);
+  return ec ? lib : canonical;
 }
 
+bool ToolbarInstalled() {
+  std::error_code ec;
+  return fs::exists(ToolbarLibrary(), ec);
+}
+
+// The registered toolbars whose library is lib.
+std::vector<RegisteredToolbar> RegisteredFrom(const fs::path& lib) {
+  std::vector<RegisteredToolbar> found;
+  for (RegisteredToolbar& t : RegisteredToolbars()) {
+    if (platform::win32::ToNativePath(t.path) == lib.string()) found.push_back(std::move(t));
+  }
+  return found;
+}
+
+std::string Named(const RegisteredToolbar& t) {
+  return (t.name.empty() ? "" : platform::com::Utf16ToUtf8(t.name) + " ") +
+         platform::com::Utf16ToUtf8(t.clsid);
+}
+
+// Loads the toolbar library and calls its DllRegisterServer or DllUnregisterServer, as a
+// registration tool does.
 int Toolbar(bool remove) {
-  std::cerr << "nbclip " << (remove ? "unregister" : "register")
-            << ": no toolbar library is installed\n";
-  return kExitFailed;
+  const char* command = remove ? "unregister" : "register";
+  const char* entry = remove ? "DllUnregisterServer" : "DllRegisterServer";
+  fs::path lib = ToolbarLibrary();
+  if (!ToolbarInstalled()) {
+    std::cerr << "nbclip " << command << ": no toolbar library is installed (" << lib.string()
+              << ")\n";
+    return kExitFailed;
+  }
+  std::vector<RegisteredToolbar> before = RegisteredFrom(lib);
+  if (remove && before.empty()) {
+    std::cout << "the toolbar was not registered\n";
+    return kExitOk;
+  }
+  HMODULE module = LoadLibraryW(platform::com::Utf8ToUtf16(lib.string()).c_str());
+  if (!module) {
+    std::cerr << "nbclip " << command << ": cannot load the toolbar library " << lib.string()
+              << ": " << platform::win32::LastLoadError() << "\n";
+    return kExitFailed;
+  }
+  auto call = reinterpret_cast<HRESULT (*)()>(GetProcAddress(module, entry));
+  HRESULT hr = call ? call() : E_FAIL;
+  FreeLibrary(module);
+  if (!call) {
+    std::cerr << "nbclip " << command << ": " << lib.string() << " has no " << entry << "\n";
+    return kExitFailed;
+  }
+  if (FAILED(hr)) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+    std::cerr << "nbclip " << command << ": " << entry << " of " << lib.string() << " failed ("
+              << code << ")" << (remove ? "; the toolbar may still be listed" : "") << "\n";
+    return kExitFailed;
+  }
+  if (remove) {
+    for (const RegisteredToolbar& t : before)
+      std::cout << "unregistered the toolbar " << Named(t) << "\n";
+  } else {
+    for (const RegisteredToolbar& t : RegisteredFrom(lib)) {
+      std::cout << "registered the toolbar " << Named(t) << " (" << lib.string() << ")\n";
+    }
+  }
+  return kExitOk;
 }
 
 int Run(Args args, bool remove) {
