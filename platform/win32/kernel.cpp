@@ -104,6 +104,10 @@ DWORD GetCurrentProcessId() {
   return static_cast<DWORD>(getpid());
 }
 
+DWORD GetCurrentThreadId() {
+  return static_cast<DWORD>(gettid());
+}
+
 HANDLE OpenProcess(DWORD, BOOL, DWORD processId) {
   // Signal 0 only asks whether the process exists; EPERM means it does, as someone else's.
   pid_t pid = static_cast<pid_t>(processId);

@@ -60,6 +60,8 @@ BOOL CloseHandle(HANDLE handle);
 constexpr DWORD SYNCHRONIZE = 0x00100000;
 constexpr DWORD PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
 DWORD GetCurrentProcessId();
+// The calling thread's id (the kernel's), as message hooks name a thread.
+DWORD GetCurrentThreadId();
 // A handle to a running process (closed with CloseHandle); NULL with ERROR_INVALID_PARAMETER
 // when no process has that id. The handle only tells that the process was there.
 HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId);

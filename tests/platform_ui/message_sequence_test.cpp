@@ -212,3 +212,45 @@ TEST_P(MessageSequence, MatchesExpected) {
 INSTANTIATE_TEST_SUITE_P(Windows, MessageSequence, ::testing::ValuesIn(kCases));
 
 }  // namespace
+
+namespace {
+
+LRESULT CountingHook(int code, WPARAM wParam, LPARAM lParam) {
+  static int calls = 0;
+  if (lParam == 0) return calls;  // asked for the count
+  ++calls;
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The hooks see what the windows' own procedures cannot report: the messages of a system
+// control, sent and posted apart, in the order they reach it; hooks chain and come off again.
+TEST_F(UiTest, HooksSeeSentAndPostedMessagesOfAnyWindow) {
+  HWND top = Top();
+  HWND label = CreateWindowExW(0, u"STATIC", u"", WS_CHILD, 0, 0, 10, 10, top, nullptr,
+                               TestModule(), nullptr);
+  auto& r = Recorder::Get();
+  r.Name(label, "label");
+  {
+    HHOOK inner = SetWindowsHookExW(WH_CALLWNDPROC, CountingHook, nullptr, 0);
+    ASSERT_NE(inner, nullptr);
+    HookRecorder hooks;
+    ASSERT_TRUE(hooks.Installed());
+    r.Clear();
+    PostMessageW(label, WM_USER + 2, 2, 0);
+    SendMessageW(label, WM_USER + 1, 1, 0);
+    platform::ui::PumpMessages();
+    ExpectSequence({Sent("label", WM_USER + 1, 1), Posted("label", WM_USER + 2, 2)}, "hooked");
+    // The recorder passed the sent message on to the hook installed before it.
+    EXPECT_EQ(CountingHook(0, 0, 0), 1);
+    EXPECT_TRUE(UnhookWindowsHookEx(inner));
+    EXPECT_FALSE(UnhookWindowsHookEx(inner));
+  }
+  r.Clear();
+  SendMessageW(label, WM_USER + 3, 0, 0);
+  EXPECT_TRUE(r.Seen_().empty());
+  // Another thread's hooks cannot be set from here.
+  EXPECT_EQ(SetWindowsHookExW(WH_CALLWNDPROC, CountingHook, nullptr, GetCurrentThreadId() + 1),
+            nullptr);
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/com/com.h"
+#include "platform/win32/kernel.h"
 #include "platform/win32/ui/ui.h"
 
 namespace uitest {
@@ -18,6 +19,7 @@ struct Seen {
   UINT msg;
   WPARAM wParam;
   LPARAM lParam;
+  bool posted = false;  // taken off the queue (a hook saw it), not sent
 };
 
 // An expected message: the window by role name, the message, and optionally its wParam.
@@ -26,12 +28,19 @@ struct Want {
   UINT msg;
   bool checkWParam = false;
   WPARAM wParam = 0;
+  enum class How { kEither, kSent, kPosted } how = How::kEither;
 };
 inline Want W(std::string window, UINT msg) {
   return Want{std::move(window), msg};
 }
 inline Want W(std::string window, UINT msg, WPARAM wParam) {
   return Want{std::move(window), msg, true, wParam};
+}
+inline Want Sent(std::string window, UINT msg, WPARAM wParam) {
+  return Want{std::move(window), msg, true, wParam, Want::How::kSent};
+}
+inline Want Posted(std::string window, UINT msg, WPARAM wParam) {
+  return Want{std::move(window), msg, true, wParam, Want::How::kPosted};
 }
 
 class Recorder {
@@ -49,8 +58,8 @@ class Recorder {
   // Messages left out of comparisons (by default the ones whose number depends on details
   // outside the sequence under test).
   void Ignore(UINT msg) { ignored_.insert(msg); }
-  void Record(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (!ignored_.count(msg)) seen_.push_back(Seen{hwnd, msg, wParam, lParam});
+  void Record(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool posted = false) {
+    if (!ignored_.count(msg)) seen_.push_back(Seen{hwnd, msg, wParam, lParam, posted});
   }
   const std::vector<Seen>& Seen_() const { return seen_; }
   std::string RoleOf(HWND hwnd) const {
@@ -74,11 +83,54 @@ inline void ExpectSequence(const std::vector<Want>& want, const char* what) {
   for (const auto& s : got) gotText.push_back(r.RoleOf(s.hwnd) + ":" + std::to_string(s.msg));
   for (const auto& w : want) wantText.push_back(w.window + ":" + std::to_string(w.msg));
   ASSERT_EQ(gotText, wantText);
-  for (size_t i = 0; i < want.size(); ++i)
+  for (size_t i = 0; i < want.size(); ++i) {
     if (want[i].checkWParam) {
       EXPECT_EQ(got[i].wParam, want[i].wParam) << "message " << i;
     }
+    if (want[i].how != Want::How::kEither) {
+      EXPECT_EQ(got[i].posted, want[i].how == Want::How::kPosted) << "message " << i;
+    }
+  }
 }
+
+// Records every message of this thread's windows, whatever their procedure, while it lives:
+// the sent ones through a WH_CALLWNDPROC hook, the posted ones through WH_GETMESSAGE.
+class HookRecorder {
+ public:
+  HookRecorder()
+      : sent_(SetWindowsHookExW(WH_CALLWNDPROC, SentHook, nullptr, GetCurrentThreadId())),
+        posted_(SetWindowsHookExW(WH_GETMESSAGE, PostedHook, nullptr, GetCurrentThreadId())) {
+    Current() = this;
+  }
+  HookRecorder(const HookRecorder&) = delete;
+  HookRecorder& operator=(const HookRecorder&) = delete;
+  ~HookRecorder() {
+    UnhookWindowsHookEx(sent_);
+    UnhookWindowsHookEx(posted_);
+    Current() = nullptr;
+  }
+  bool Installed() const { return sent_ && posted_; }
+
+ private:
+  static HookRecorder*& Current() {
+    static HookRecorder* current = nullptr;
+    return current;
+  }
+  static LRESULT SentHook(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* m = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION) Recorder::Get().Record(m->hwnd, m->message, m->wParam, m->lParam);
+    return CallNextHookEx(Current() ? Current()->sent_ : nullptr, code, wParam, lParam);
+  }
+  static LRESULT PostedHook(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* m = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && m->hwnd) {
+      Recorder::Get().Record(m->hwnd, m->message, m->wParam, m->lParam, true);
+    }
+    return CallNextHookEx(Current() ? Current()->posted_ : nullptr, code, wParam, lParam);
+  }
+  HHOOK sent_;
+  HHOOK posted_;
+};
 
 // A window procedure that records and then does the default.
 inline LRESULT RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -42,6 +42,22 @@ struct MSG {
 };
 using LPMSG = MSG*;
 
+// Message hooks of a thread (SetWindowsHookExW): WH_CALLWNDPROC sees each message sent to a
+// window procedure, before the procedure; WH_GETMESSAGE each posted message that GetMessageW or
+// PeekMessageW takes off the queue (lParam: the MSG), before it is returned.
+struct HHOOK__;
+using HHOOK = HHOOK__*;
+using HOOKPROC = LRESULT (*)(int code, WPARAM wParam, LPARAM lParam);
+constexpr int WH_GETMESSAGE = 3;
+constexpr int WH_CALLWNDPROC = 4;
+constexpr int HC_ACTION = 0;
+struct CWPSTRUCT {
+  LPARAM lParam;
+  WPARAM wParam;
+  UINT message;
+  HWND hwnd;
+};
+
 struct WNDCLASSW {
   UINT style;
   WNDPROC lpfnWndProc;

@@ -78,6 +78,11 @@ BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageW(const MSG* msg);
 BOOL IsDialogMessageW(HWND dlg, MSG* msg);
+// Hooks of the thread threadId (0: the calling thread), which must be the calling thread. A hook
+// procedure calls CallNextHookEx to let the hooks installed before it see the message too.
+HHOOK SetWindowsHookExW(int idHook, HOOKPROC proc, HINSTANCE module, DWORD threadId);
+BOOL UnhookWindowsHookEx(HHOOK hook);
+LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
 
 // Dialogs
 INT_PTR DialogBoxParamW(HINSTANCE inst, LPCWSTR templateName, HWND owner, DLGPROC proc,
