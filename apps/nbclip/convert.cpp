@@ -15,11 +15,10 @@
 
 #include "apps/nbclip/commands.h"
 #include "contracts/NBKCreator.h"
-#include "nbkcreator/format.h"
-#include "nbkcreator/reader.h"
+#include "contracts/NBKReader.h"
 #include "parser/facade/NBParser.h"
+#include "parser/facade/PageLoading.h"
 #include "parser/facade/ResultText.h"
-#include "parser/loading/Loading.h"
 #include "platform/inet/internet.h"
 #include "platform/mshtml/host.h"
 #include "platform/win32/file.h"
@@ -217,7 +216,8 @@ bool LooksLikeBook(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   char head[14] = {};
   if (!in.read(head, sizeof head)) return false;
-  return std::memcmp(head, nbk::kMagic, sizeof nbk::kMagic) == 0 && head[12] == 1 && head[13] == 0;
+  return std::memcmp(head, nbk::kMagic, sizeof nbk::kMagic) == 0 && head[nbk::kKindOffset] == 1 &&
+         head[nbk::kKindOffset + 1] == 0;
 }
 
 // Why the book may not be written at path, or nothing. Anything there that is not a regular
@@ -348,7 +348,7 @@ int RunConvert(Args args) {
     return kExitFailed;
   }
 
-  CoInitialize(nullptr);
+  platform::com::ComInitialization com;
   // Each page loads under its own time and with what its address allows; the parser's own
   // fetches during its conversion (style sheets re-added) go through the same.
   struct Loaded {
@@ -375,7 +375,6 @@ int RunConvert(Args args) {
     if (FAILED(hr) || !loaded.doc) {
       std::cerr << "nbclip convert: cannot load " << page << "\n";
       docs.clear();
-      CoUninitialize();
       return kExitFailed;
     }
     docs.push_back(std::move(loaded));
@@ -414,7 +413,6 @@ int RunConvert(Args args) {
       std::cerr << "nbclip convert: cannot open the book " << bookPath.string() << ": "
                 << ResultSentence(NBOperation::kOpenBook, opened) << "\n";
       docs.clear();
-      CoUninitialize();
       return kExitFailed;
     }
     // Pages added in one session share the images already fetched into the book. The
@@ -458,7 +456,6 @@ int RunConvert(Args args) {
   }
   platform::mshtml::SetSessionFetcher({});
   docs.clear();
-  CoUninitialize();
   if (failed) {
     std::cerr << "nbclip convert: nothing was written to " << bookPath.string() << "\n";
     return kExitFailed;

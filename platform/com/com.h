@@ -254,6 +254,26 @@ void CoFreeUnusedLibraries();
 
 namespace platform::com {
 
+// COM initialised on this thread for a scope, and uninitialised on every way out of it.
+// Declare it before the interface pointers of the scope, so that they are released first.
+class ComInitialization {
+ public:
+  ComInitialization() : m_hr(CoInitialize(nullptr)) {}
+  ~ComInitialization() {
+    if (SUCCEEDED(m_hr)) CoUninitialize();
+  }
+  ComInitialization(const ComInitialization&) = delete;
+  ComInitialization& operator=(const ComInitialization&) = delete;
+  HRESULT Result() const { return m_hr; }
+
+ private:
+  HRESULT m_hr;
+};
+
+}  // namespace platform::com
+
+namespace platform::com {
+
 // A factory function for an in-process class: creates the object and answers riid.
 using CreateFunction = HRESULT (*)(IUnknown* outer, REFIID riid, void** ppv);
 
