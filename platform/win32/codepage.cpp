@@ -89,20 +89,16 @@ enum class Result { kOk, kInvalid, kUnsupported };
 
 // UTF-8 is coded by the text helpers rather than by iconv, so that each bad byte gives exactly
 // one U+FFFD.
-Result DecodeUtf8(const char* s, size_t n, bool strict, std::u16string& out) {
-  return platform::text::DecodeUtf8(
-             std::string_view(s, n), out,
-             strict ? platform::text::OnInvalid::kFail : platform::text::OnInvalid::kReplace)
-             ? Result::kOk
-             : Result::kInvalid;
+platform::text::OnInvalid Mode(bool strict) {
+  return strict ? platform::text::OnInvalid::kFail : platform::text::OnInvalid::kReplace;
 }
-
+Result DecodeUtf8(const char* s, size_t n, bool strict, std::u16string& out) {
+  bool ok = platform::text::DecodeUtf8(std::string_view(s, n), out, Mode(strict));
+  return ok ? Result::kOk : Result::kInvalid;
+}
 Result EncodeUtf8(const char16_t* s, size_t n, bool strict, std::string& out) {
-  return platform::text::EncodeUtf8(
-             std::u16string_view(s, n), out,
-             strict ? platform::text::OnInvalid::kFail : platform::text::OnInvalid::kReplace)
-             ? Result::kOk
-             : Result::kInvalid;
+  bool ok = platform::text::EncodeUtf8(std::u16string_view(s, n), out, Mode(strict));
+  return ok ? Result::kOk : Result::kInvalid;
 }
 
 // Runs iconv over the whole input. On a byte (or unit) it cannot convert, onBad is called
