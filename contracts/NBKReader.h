@@ -4,6 +4,7 @@
 // command code, a kind) is the caller's business, as it is for the writer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -20,6 +21,11 @@
 #endif
 
 namespace nbk {
+
+// Every NBK file begins with these eight bytes; its kind (FileKind, little-endian) is at
+// offset 12.
+inline constexpr std::uint8_t kMagic[8] = {0x89, 'N', 'B', 'K', '\r', '\n', 0x1A, '\n'};
+inline constexpr std::size_t kKindOffset = 12;
 
 enum class FileKind : std::uint16_t { kBook = 1, kDesign = 2 };
 

@@ -12,10 +12,12 @@
 #include <mutex>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "nbkcreator/format.h"
 #include "nbkcreator/testing.h"
+#include "platform/files/files.h"
 
 namespace nbk {
 
@@ -43,14 +45,7 @@ Hooks& TheHooks() {
 }
 
 bool WriteAll(int fd, const std::uint8_t* p, std::size_t n) {
-  while (n > 0) {
-    ssize_t w = ::write(fd, p, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    p += w;
-    n -= static_cast<std::size_t>(w);
-  }
-  return true;
+  return platform::files::WriteAll(fd, p, n);
 }
 
 }  // namespace
@@ -104,10 +99,7 @@ int ResolveBookPath(const std::string& path, std::string& resolved) {
 }
 
 std::string FolderOf(const std::string& path) {
-  std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+  return platform::files::FolderOf(path);
 }
 
 std::optional<std::uint64_t> FreeSpace(const std::string& folder) {
@@ -140,23 +132,15 @@ int BookLock::Acquire(const std::string& bookPath,
       ::close(fd);
       return kErrInTheWay;
     }
-    bool locked = false;
-    while (true) {
-      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        locked = true;
-        break;
-      }
-      if (errno != EWOULDBLOCK && errno != EINTR) break;
-      if (std::chrono::steady_clock::now() >= deadline) break;
+    int waited = platform::files::LockUntil(fd, deadline, [&] {
       if (!told && notice) {
         told = true;
         notice(HolderOf(path));
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    if (!locked) {
+    });
+    if (waited != 0) {
       ::close(fd);
-      return std::chrono::steady_clock::now() >= deadline ? kErrLocked : kErrIo;
+      return waited == ETIMEDOUT ? kErrLocked : kErrIo;
     }
     // The holder before us may have removed the file we waited on; then lock the new one.
     struct stat named {};
@@ -295,21 +279,14 @@ int NewBookFile::CopyFrom(int fd, std::uint64_t offset, std::uint64_t size, std:
 
 int NewBookFile::Commit() {
   if (m_fd < 0) return kErrBadCall;
-  if (::fsync(m_fd) != 0) return Fail(IsSpaceError(errno) ? kErrDiskFull : kErrIo);
-  if (::close(m_fd) != 0) {
-    m_fd = -1;
-    return Fail(kErrIo);
-  }
-  m_fd = -1;
-  if (::rename(m_tempPath.c_str(), m_bookPath.c_str()) != 0) return Fail(kErrIo);
+  // The replacement removes the new file if it fails; the old book stays as it was.
+  platform::files::ReplaceResult done =
+      platform::files::CommitReplacement(std::exchange(m_fd, -1), m_tempPath, m_bookPath);
   m_tempPath.clear();
-  // The rename itself must reach the disk, or a crash could bring the old name back empty.
-  int dir = ::open(FolderOf(m_bookPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  return 0;
+  if (done.ok()) return 0;
+  bool full =
+      done.failed == platform::files::ReplaceResult::Step::kFlush && IsSpaceError(done.error);
+  return full ? kErrDiskFull : kErrIo;
 }
 
 void NewBookFile::Abort() {

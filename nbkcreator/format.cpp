@@ -161,8 +161,8 @@ bool ByteReader::Str(std::u16string& s) {
     m_ok = false;
     return false;
   }
-  const std::uint8_t* p;
-  Take(std::size_t{n} * 2, p);
+  const std::uint8_t* p = nullptr;
+  if (!Take(std::size_t{n} * 2, p)) return false;
   s.resize(n);
   for (std::uint32_t i = 0; i < n; ++i) s[i] = static_cast<char16_t>(p[2 * i] | p[2 * i + 1] << 8);
   return true;

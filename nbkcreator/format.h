@@ -12,7 +12,6 @@
 
 namespace nbk {
 
-inline constexpr std::uint8_t kMagic[8] = {0x89, 'N', 'B', 'K', '\r', '\n', 0x1A, '\n'};
 inline constexpr std::uint16_t kVersionMajor = 1;
 inline constexpr std::uint16_t kVersionMinor = 0;
 inline constexpr std::size_t kHeaderSize = 24;

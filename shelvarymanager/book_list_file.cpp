@@ -53,20 +53,8 @@ bool AllWhiteSpace(std::string_view bytes) {
   return true;
 }
 
-std::string Folder(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-// The directory entry of a rename reaches the disk only with the directory itself.
-void SyncFolder(const std::string& path) {
-  int fd = ::open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
+using platform::files::FolderOf;
+using platform::files::SyncFolderOf;
 
 }  // namespace
 
@@ -118,26 +106,6 @@ ParseResult ParseBookList(std::string_view bytes) {
   return result;
 }
 
-int FileOps::Open(const char* path, int flags, mode_t mode) {
-  return ::open(path, flags, mode);
-}
-ssize_t FileOps::Write(int fd, const void* data, size_t size) {
-  return ::write(fd, data, size);
-}
-int FileOps::Fsync(int fd) {
-  return ::fsync(fd);
-}
-int FileOps::Close(int fd) {
-  return ::close(fd);
-}
-int FileOps::Rename(const char* from, const char* to) {
-  return ::rename(from, to);
-}
-FileOps& FileOps::System() {
-  static FileOps ops;
-  return ops;
-}
-
 LoadResult LoadBookListFile(const std::string& path) {
   LoadResult result;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -179,35 +147,10 @@ LoadResult LoadBookListFile(const std::string& path) {
 }
 
 bool SaveBookListFile(const std::string& path, const BookList& books, FileOps& ops) {
-  const std::string bytes = SerializeBookList(books);
   // One writer at a time holds the lock, but the process id keeps two writers that ignore it
   // (or a stale file of a crashed one) from sharing a name.
   const std::string temp = path + ".tmp-" + std::to_string(::getpid());
-  ::unlink(temp.c_str());
-  int fd = ops.Open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  auto fail = [&](bool close) {
-    int saved = errno;
-    if (close) ops.Close(fd);
-    ::unlink(temp.c_str());
-    errno = saved;
-    return false;
-  };
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ops.Write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return fail(true);
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (ops.Fsync(fd) != 0) return fail(true);
-  if (ops.Close(fd) != 0) return fail(false);
-  if (ops.Rename(temp.c_str(), path.c_str()) != 0) return fail(false);
-  SyncFolder(path);
-  return true;
+  return platform::files::ReplaceFile(path, temp, SerializeBookList(books), 0644, ops).ok();
 }
 
 std::string MoveAside(const std::string& path) {
@@ -221,7 +164,7 @@ std::string MoveAside(const std::string& path) {
     std::string aside = n == 0 ? base : base + "-" + std::to_string(n);
     // Never replaces a file already set aside.
     if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
-      SyncFolder(path);
+      SyncFolderOf(path);
       return aside;
     }
     if (errno == EEXIST) continue;
@@ -229,7 +172,7 @@ std::string MoveAside(const std::string& path) {
     // A file system without the no-replace rename: a hard link refuses to replace as well.
     if (::link(path.c_str(), aside.c_str()) == 0) {
       ::unlink(path.c_str());
-      SyncFolder(path);
+      SyncFolderOf(path);
       return aside;
     }
     if (errno != EEXIST) return "";
@@ -247,7 +190,7 @@ std::string ResolveListPath(const std::string& path) {
     ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
     if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer) return path;
     std::string target(buffer, static_cast<size_t>(n));
-    return target[0] == '/' ? target : Folder(path) + "/" + target;
+    return target[0] == '/' ? target : FolderOf(path) + "/" + target;
   }
   std::string target(resolved);
   std::free(resolved);
@@ -260,27 +203,6 @@ void CreateParentFolders(const std::string& path) {
     std::string part = path.substr(0, pos);
     if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return;
   }
-}
-
-FileLock::FileLock(const std::string& listPath, int timeoutMs) {
-  const std::string lockPath = listPath + ".lock";
-  int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      m_fd = fd;
-      return;
-    }
-    if (errno != EWOULDBLOCK && errno != EINTR) break;
-    if (std::chrono::steady_clock::now() >= deadline) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  ::close(fd);
-}
-
-FileLock::~FileLock() {
-  if (m_fd >= 0) ::close(m_fd);  // closing lets go of the lock
 }
 
 }  // namespace shelvary

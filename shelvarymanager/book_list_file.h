@@ -13,11 +13,13 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "contracts/ShelvaryManager.h"
+#include "platform/files/files.h"
 
 namespace shelvary {
 
@@ -38,16 +40,7 @@ struct ParseResult {
 ParseResult ParseBookList(std::string_view bytes);
 
 // The system calls a save makes, so that a test can make any of them fail.
-class FileOps {
- public:
-  virtual ~FileOps() = default;
-  virtual int Open(const char* path, int flags, mode_t mode);
-  virtual ssize_t Write(int fd, const void* data, size_t size);
-  virtual int Fsync(int fd);
-  virtual int Close(int fd);
-  virtual int Rename(const char* from, const char* to);
-  static FileOps& System();
-};
+using FileOps = platform::files::FileCalls;
 
 enum class LoadStatus { kOk, kEmpty, kMissing, kDamaged, kIoError };
 struct LoadResult {
@@ -77,16 +70,10 @@ void CreateParentFolders(const std::string& path);
 
 // An exclusive lock on "<list path>.lock", held for the object's life. Waits up to timeoutMs
 // for another holder to let go.
-class FileLock {
+class FileLock : public platform::files::FileLock {
  public:
-  explicit FileLock(const std::string& listPath, int timeoutMs = 10000);
-  ~FileLock();
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-  bool Locked() const { return m_fd >= 0; }
-
- private:
-  int m_fd = -1;
+  explicit FileLock(const std::string& listPath, int timeoutMs = 10000)
+      : platform::files::FileLock(listPath + ".lock", std::chrono::milliseconds(timeoutMs)) {}
 };
 
 }  // namespace shelvary

@@ -16,11 +16,10 @@
 #include "apps/nbclip/commands.h"
 #include "apps/nbclip/page_fetch.h"
 #include "contracts/NBKCreator.h"
-#include "nbkcreator/format.h"
-#include "nbkcreator/reader.h"
+#include "contracts/NBKReader.h"
 #include "parser/facade/NBParser.h"
+#include "parser/facade/PageLoading.h"
 #include "parser/facade/ResultText.h"
-#include "parser/loading/Loading.h"
 #include "platform/inet/internet.h"
 #include "platform/mshtml/host.h"
 #include "platform/win32/file.h"
@@ -124,7 +123,8 @@ bool LooksLikeBook(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   char head[14] = {};
   if (!in.read(head, sizeof head)) return false;
-  return std::memcmp(head, nbk::kMagic, sizeof nbk::kMagic) == 0 && head[12] == 1 && head[13] == 0;
+  return std::memcmp(head, nbk::kMagic, sizeof nbk::kMagic) == 0 && head[nbk::kKindOffset] == 1 &&
+         head[nbk::kKindOffset + 1] == 0;
 }
 
 // Why the book may not be written at path, or nothing. Anything there that is not a regular
@@ -255,7 +255,7 @@ int RunConvert(Args args) {
     return kExitFailed;
   }
 
-  CoInitialize(nullptr);
+  platform::com::ComInitialization com;
   // Each page loads under its own time and with what its address allows; the parser's own
   // fetches during its conversion (style sheets re-added) go through the same.
   struct Loaded {
@@ -282,7 +282,6 @@ int RunConvert(Args args) {
     if (FAILED(hr) || !loaded.doc) {
       std::cerr << "nbclip convert: cannot load " << page << "\n";
       docs.clear();
-      CoUninitialize();
       return kExitFailed;
     }
     docs.push_back(std::move(loaded));
@@ -321,7 +320,6 @@ int RunConvert(Args args) {
       std::cerr << "nbclip convert: cannot open the book " << bookPath.string() << ": "
                 << ResultSentence(NBOperation::kOpenBook, opened) << "\n";
       docs.clear();
-      CoUninitialize();
       return kExitFailed;
     }
     // Pages added in one session share the images already fetched into the book. The
@@ -365,7 +363,6 @@ int RunConvert(Args args) {
   }
   platform::mshtml::SetSessionFetcher({});
   docs.clear();
-  CoUninitialize();
   if (failed) {
     std::cerr << "nbclip convert: nothing was written to " << bookPath.string() << "\n";
     return kExitFailed;

@@ -79,7 +79,7 @@ int LastLoadedCharsetCode() {
 }
 
 int CopyToCache(CFile& cache, CStdioFile* source, int& codePage) {
-  if (source == nullptr) return -1;
+  if (source == nullptr) return NBP_ERR_FAILED;
   const std::size_t limit = MaxPageBytes();
   std::size_t total = 0;
   std::vector<char> chunk(kChunkBytes);
@@ -91,14 +91,14 @@ int CopyToCache(CFile& cache, CStdioFile* source, int& codePage) {
       e->Delete();
       // What arrived so far is no whole page; converting it would put a torn page into the book.
       ShowMessage(u"Failed");
-      return -1;
+      return NBP_ERR_FAILED;
     }
     if (n == 0) break;
     total += n;
     if (total > limit) {
       ShowMessage(u"Failed: the page is larger than " +
                   platform::com::Utf8ToUtf16(std::to_string(limit)) + u" bytes.");
-      return -1;
+      return NBP_ERR_FAILED;
     }
     if (codePage == kCharsetUnknown) {
       std::u16string text = platform::win32::AnsiToWide(std::string_view(chunk.data(), n));
@@ -119,7 +119,7 @@ int CopyToCache(CFile& cache, CStdioFile* source, int& codePage) {
 }
 
 int WriteFileToDocument(CFile& cache, IHTMLDocument2* doc, int codePage) {
-  if (doc == nullptr) return -1;
+  if (doc == nullptr) return NBP_ERR_FAILED;
   std::string bytes;
   try {
     bytes.resize(cache.GetLength());
@@ -165,9 +165,9 @@ IHTMLDocument2* CreateDocumentFromFile(CFile& cache, int codePage) {
 }
 
 int CHtmlPageConverter::LoadAndAddDocument(const unsigned short* url, int depth) {
-  if (depth > m_nMaxDepth) return -1;
-  if (m_pBook == nullptr) return -1;
-  if (m_pSession == nullptr) return -2;
+  if (depth > m_nMaxDepth) return NBP_ERR_FAILED;
+  if (m_pBook == nullptr) return NBP_ERR_FAILED;
+  if (m_pSession == nullptr) return NBP_ERR_NO_COPY;
   // The page is made only once its document is (in AddDocument): a page that cannot be
   // loaded adds nothing to the book.
   m_nDepth = depth;
@@ -192,22 +192,22 @@ int CHtmlPageConverter::LoadAndAddDocument(const unsigned short* url, int depth)
       http = m_pSession->OpenURL(address.c_str(), 1, INTERNET_FLAG_TRANSFER_BINARY, nullptr, 0);
     } catch (CException* e) {
       e->Delete();
-      return -1;
+      return NBP_ERR_FAILED;
     }
-    if (http == nullptr) return -1;
+    if (http == nullptr) return NBP_ERR_FAILED;
     source.reset(http);
     m_nCodePage = CharsetCodeFromHttpHeader(http);
   } else if (serviceType == AFX_INET_SERVICE_FILE) {
     m_strObject = ReplaceAll(m_strObject, u"%20", u" ");
     auto file = std::make_unique<CStdioFile>();
-    if (!file->Open(m_strObject.c_str(), CFile::modeRead | CFile::typeText)) return -1;
+    if (!file->Open(m_strObject.c_str(), CFile::modeRead | CFile::typeText)) return NBP_ERR_FAILED;
     // The file's folder, with its separator, stands where a server would.
     std::u16string path = file->GetFilePath();
     std::size_t slash = path.find_last_of(u"/\\");
     m_strServer = slash == std::u16string::npos ? std::u16string() : path.substr(0, slash + 1);
     source.reset(file.release());
   } else {
-    return -1;
+    return NBP_ERR_FAILED;
   }
 
   // One cache copy per converter: the number is the converter's address.
@@ -215,7 +215,7 @@ int CHtmlPageConverter::LoadAndAddDocument(const unsigned short* url, int depth)
   std::snprintf(number, sizeof number, "%016d",
                 static_cast<int>(reinterpret_cast<std::uintptr_t>(this) & 0x7FFFFFFF));
   CacheCopy cache(m_strCacheDir + u"__cash" + platform::com::Utf8ToUtf16(number) + u".tmp");
-  if (!cache.Create()) return -2;
+  if (!cache.Create()) return NBP_ERR_NO_COPY;
 
   int copied = CopyToCache(cache.File(), source.get(), m_nCodePage);
   if (copied < 0) return copied;
@@ -224,7 +224,7 @@ int CHtmlPageConverter::LoadAndAddDocument(const unsigned short* url, int depth)
 
   ComPtr<IHTMLDocument2> doc =
       ComPtr<IHTMLDocument2>::Attach(CreateDocumentFromFile(cache.File(), m_nCodePage));
-  if (!doc) return -3;
+  if (!doc) return NBP_ERR_NO_DOCUMENT;
 
   int r = AddDocument(doc.Get(), depth);
   m_strScheme.clear();

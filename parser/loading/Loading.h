@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "parser/facade/PageLoading.h"
 #include "platform/com/types.h"
 
 class CFile;
@@ -48,10 +49,6 @@ std::size_t JisToShiftJis(char* out, const char* in);
 // code page). Decoding stops at the first zero byte (zero character for UTF-16); a UTF-8 page
 // loses its line feeds.
 std::u16string DecodePage(std::string_view bytes, CharsetCode code);
-
-// The charset code of the page this process loaded by address most recently, -1 before any.
-// For hosts that report it; the converter keeps its own code in m_nCodePage.
-int LastLoadedCharsetCode();
 
 // A page read into memory larger than this is refused. NUBRA_PAGE_MAX_BYTES overrides the
 // default of 32 MiB.

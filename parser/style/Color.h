@@ -9,15 +9,8 @@ constexpr DWORD kNoColor = 0xFF000000;
 
 // 0 (black) for every text that is not recognised.
 DWORD ParseColor(const WCHAR* text);
-// The colour of a named colour (any case), 0 when the name is not in the table.
+// The colour of a named colour (any case) from the platform's table of names, 0 when the name
+// is not in it.
 DWORD LookupColorName(const WCHAR* name);
 // Four bytes, most significant first: 0x00RRGGBB gives 00 RR GG BB.
 void ColorToBytes(DWORD colour, BYTE bytes[4]);
-
-struct NamedColor {
-  const WCHAR* name;  // lower case; the end entry has an empty name
-  DWORD colour;
-};
-// The named colours in alphabetical order, then the end entry.
-constexpr int kNamedColorCount = 148;
-extern const NamedColor kNamedColors[kNamedColorCount + 1];

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/com/com.h"
+#include "platform/com/object.h"
 
 // Declared with the window system; only pointers are needed here.
 struct RECT;
@@ -335,14 +336,8 @@ namespace platform::com {
 // A browser object answers only some of IWebBrowser2; this base answers E_NOTIMPL for every
 // method but IUnknown's, so an implementation overrides what it gives (get_LocationURL,
 // get_Document, ...).
-class WebBrowser2Base : public IWebBrowser2 {
+class WebBrowser2Base : public NoTypeInfo<IWebBrowser2> {
  public:
-  HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
   HRESULT GoBack() override { return E_NOTIMPL; }
   HRESULT GoForward() override { return E_NOTIMPL; }
   HRESULT GoHome() override { return E_NOTIMPL; }

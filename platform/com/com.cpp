@@ -1,11 +1,12 @@
 #include "platform/com/com.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <map>
 #include <mutex>
 #include <new>
 
-#include "platform/com/inproc.h"
+#include "platform/com/object.h"
 
 // {00000000-0000-0000-0000-000000000000}
 extern "C" const IID IID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
@@ -293,34 +294,18 @@ std::map<CLSID, platform::com::CreateFunction>& Table() {
 }
 
 // Adapts a CreateFunction to IClassFactory, for CoGetClassObject on table classes.
-class TableFactory final : public IClassFactory {
+class TableFactory final
+    : public platform::com::Object<TableFactory,
+                                   platform::com::Answers<IClassFactory, IID_IClassFactory>> {
  public:
   explicit TableFactory(platform::com::CreateFunction f) : create_(f) {}
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *ppv = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG r = --refs_;
-    if (r == 0) delete this;
-    return r;
-  }
   HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     return create_(outer, riid, ppv);
   }
   HRESULT LockServer(BOOL) override { return S_OK; }
 
  private:
-  ~TableFactory() = default;
   platform::com::CreateFunction create_;
-  ULONG refs_ = 1;
 };
 
 platform::com::CreateFunction FindInTable(REFCLSID clsid) {
@@ -355,19 +340,26 @@ void UnregisterClass(REFCLSID clsid) {
   std::lock_guard lock(TableMutex());
   Table().erase(clsid);
 }
+
+namespace {
+// Constant-initialised, so a directory installed by another file's static initialiser is kept
+// whatever the order of initialisation.
+std::atomic<ServerDirectory*> g_directory{nullptr};
+}  // namespace
+
+void SetServerDirectory(ServerDirectory* directory) {
+  g_directory.store(directory, std::memory_order_release);
+}
 }  // namespace platform::com
 
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD, void*, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (auto create = FindInTable(clsid)) {
-    auto* factory = new (std::nothrow) TableFactory(create);
-    if (!factory) return E_OUTOFMEMORY;
-    HRESULT hr = factory->QueryInterface(riid, ppv);
-    factory->Release();
-    return hr;
+    return platform::com::CreateObject<TableFactory>(riid, ppv, create);
   }
-  return platform::com::GetInprocClassObject(clsid, riid, ppv);
+  auto* directory = platform::com::g_directory.load(std::memory_order_acquire);
+  return directory ? directory->GetClassObject(clsid, riid, ppv) : REGDB_E_CLASSNOTREG;
 }
 
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv) {
@@ -382,5 +374,7 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
 }
 
 void CoFreeUnusedLibraries() {
-  platform::com::FreeUnusedInprocServers();
+  if (auto* directory = platform::com::g_directory.load(std::memory_order_acquire)) {
+    directory->FreeUnused();
+  }
 }

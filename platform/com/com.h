@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/com/types.h"
+#include "platform/text/text.h"
 
 // ---------------------------------------------------------------------------------------------
 // Result codes, with their Windows values.
@@ -241,7 +242,8 @@ void CoUninitialize();
 // The current thread's CoInitialize count (for tests).
 int CoInitializeCount();
 
-// Creates an instance through the in-process class table first, then through the registry
+// Creates an instance through the in-process class table first, then through the server
+// directory, which for this platform is the registry
 // (HKEY_CLASSES_ROOT\CLSID\{...}\InprocServer32 names a shared library whose DllGetClassObject
 // is called). REGDB_E_CLASSNOTREG when neither knows the class.
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** ppv);
@@ -249,6 +251,26 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* reserved, REFIID r
 // Asks each in-process server loaded through the registry whether it may go (DllCanUnloadNow)
 // and unloads those that answer S_OK.
 void CoFreeUnusedLibraries();
+
+namespace platform::com {
+
+// COM initialised on this thread for a scope, and uninitialised on every way out of it.
+// Declare it before the interface pointers of the scope, so that they are released first.
+class ComInitialization {
+ public:
+  ComInitialization() : m_hr(CoInitialize(nullptr)) {}
+  ~ComInitialization() {
+    if (SUCCEEDED(m_hr)) CoUninitialize();
+  }
+  ComInitialization(const ComInitialization&) = delete;
+  ComInitialization& operator=(const ComInitialization&) = delete;
+  HRESULT Result() const { return m_hr; }
+
+ private:
+  HRESULT m_hr;
+};
+
+}  // namespace platform::com
 
 namespace platform::com {
 
@@ -260,9 +282,25 @@ using CreateFunction = HRESULT (*)(IUnknown* outer, REFIID riid, void** ppv);
 void RegisterClass(REFCLSID clsid, CreateFunction create);
 void UnregisterClass(REFCLSID clsid);
 
-// UTF-16 <-> UTF-8 helpers used throughout the stand-ins (invalid input becomes U+FFFD).
-std::u16string Utf8ToUtf16(std::string_view utf8);
-std::string Utf16ToUtf8(std::u16string_view utf16);
+// Where classes that the class table does not know come from: the in-process servers that the
+// registry names. The registry's side installs one when the library loads; COM itself knows no
+// registry or file.
+class ServerDirectory {
+ public:
+  // REGDB_E_CLASSNOTREG when the class is not registered.
+  virtual HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) = 0;
+  // Lets go of every server that says it may go (CoFreeUnusedLibraries).
+  virtual void FreeUnused() = 0;
+
+ protected:
+  ~ServerDirectory() = default;
+};
+// Not owned; it must outlive every call. nullptr leaves only the class table.
+void SetServerDirectory(ServerDirectory* directory);
+
+// UTF-16 <-> UTF-8, as the stand-ins have always called them (invalid input becomes U+FFFD).
+using text::Utf16ToUtf8;
+using text::Utf8ToUtf16;
 
 }  // namespace platform::com
 

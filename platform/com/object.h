@@ -14,6 +14,10 @@
 // last Release deletes the object as a Derived, so Derived needs no virtual destructor; a
 // private destructor is fine when Derived befriends its base (`using Base = ...; friend Base;`).
 //
+// An interface derived from IDispatch that nobody calls late-bound is named with Dispatched<>
+// instead: IDispatch reaches it too, and its IDispatch members answer E_NOTIMPL (no type
+// information), each interface on its own so that none needs writing in the object.
+//
 // An object that answers an interface only in some states (an element that is a comment, say)
 // declares a public `bool Offers(REFIID riid) const`; QueryInterface asks it after a match.
 //
@@ -33,7 +37,34 @@ template <typename Interface, const IID&... Ids>
 struct Answers {
   static_assert(sizeof...(Ids) > 0, "an interface needs at least its own identifier");
   using Type = Interface;
+  using Base = Interface;  // what the object derives from to answer Type
   static bool Matches(REFIID riid) { return ((riid == Ids) || ...); }
+};
+
+// The IDispatch members of an interface answered without type information.
+template <typename Interface>
+class NoTypeInfo : public Interface {
+ public:
+  HRESULT GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return E_NOTIMPL;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+
+ protected:
+  ~NoTypeInfo() = default;
+};
+
+template <typename Interface, const IID&... Ids>
+struct Dispatched : Answers<Interface, Ids..., IID_IDispatch> {
+  using Base = NoTypeInfo<Interface>;
 };
 
 struct PlainCount {
@@ -49,7 +80,7 @@ struct AtomicCount {
 };
 
 template <typename Count, typename Derived, typename First, typename... Rest>
-class ObjectBase : public First::Type, public Rest::Type... {
+class ObjectBase : public First::Base, public Rest::Base... {
  public:
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -57,12 +88,10 @@ class ObjectBase : public First::Type, public Rest::Type... {
     void* found = nullptr;
     if (riid == IID_IUnknown || First::Matches(riid)) {
       found = static_cast<typename First::Type*>(Self());
-    } else {
-      // (void): with a single interface the fold is empty, a bare `false`.
-      (void)((found = Rest::Matches(riid)
-                          ? static_cast<void*>(static_cast<typename Rest::Type*>(Self()))
-                          : nullptr) ||
-             ...);
+    } else if constexpr (sizeof...(Rest) > 0) {
+      ((found = Rest::Matches(riid) ? static_cast<void*>(static_cast<typename Rest::Type*>(Self()))
+                                    : nullptr) ||
+       ...);
     }
     if (!found || !Self()->Offers(riid)) return E_NOINTERFACE;
     AddRef();

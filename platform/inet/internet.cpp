@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/com/com.h"
+#include "platform/text/text.h"
 
 namespace platform::inet {
 namespace {
@@ -17,13 +18,6 @@ namespace {
 void GlobalInit() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return s;
 }
 
 std::string Trim(std::string_view s) {
@@ -277,7 +271,7 @@ class Transfer {
     }
     size_t colon = trimmed.find(':');
     if (colon != std::string::npos) {
-      std::string name = Lower(Trim(std::string_view(trimmed).substr(0, colon)));
+      std::string name = text::AsciiLowercase(Trim(std::string_view(trimmed).substr(0, colon)));
       std::string value = Trim(std::string_view(trimmed).substr(colon + 1));
       // The first of repeated headers is the one reported.
       t->headers_.emplace(std::move(name), std::move(value));

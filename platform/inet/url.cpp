@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+#include "platform/text/text.h"
+
 namespace {
 
 struct Scheme {
@@ -22,18 +24,6 @@ constexpr std::array<Scheme, 8> kSchemes{{
     {u"news", AFX_INET_SERVICE_NEWS, false, INTERNET_INVALID_PORT_NUMBER},
     {u"about", AFX_INET_SERVICE_UNK, false, INTERNET_INVALID_PORT_NUMBER},
 }};
-
-char16_t Lower(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-}
-
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
 
 bool IsSchemeChar(char16_t c, bool first) {
   bool alpha = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
@@ -113,7 +103,7 @@ BOOL AfxParseURL(LPCWSTR url, DWORD& serviceType, std::u16string& server, std::u
   std::u16string_view schemeName = text.substr(0, colon);
   const Scheme* scheme = nullptr;
   for (const Scheme& s : kSchemes) {
-    if (EqualsNoCase(s.name, schemeName)) scheme = &s;
+    if (platform::text::EqualsIgnoringAsciiCase(s.name, schemeName)) scheme = &s;
   }
   if (scheme == nullptr) return FALSE;
   serviceType = scheme->type;

@@ -4,17 +4,17 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/text/text.h"
+
 namespace platform::mshtml {
 namespace {
 
+using text::AsciiLower;
 bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+  return text::IsAsciiSpace(static_cast<unsigned char>(c));
 }
 bool IsAlpha(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  return text::IsAsciiAlpha(static_cast<unsigned char>(c));
 }
 
 bool OneOf(std::string_view name, std::initializer_list<std::string_view> set) {
@@ -101,7 +101,7 @@ class Bounder {
     i_ += nameStart;
     std::string name;
     while (i_ < in_.size() && !IsSpace(in_[i_]) && in_[i_] != '/' && in_[i_] != '>') {
-      name.push_back(Lower(in_[i_]));
+      name.push_back(AsciiLower(in_[i_]));
       ++i_;
     }
     // Attributes, as the tokenizer splits them.
@@ -163,7 +163,7 @@ class Bounder {
       }
       bool match = lt + 2 + name.size() <= in_.size();
       for (std::size_t k = 0; match && k < name.size(); ++k)
-        match = Lower(in_[lt + 2 + k]) == name[k];
+        match = AsciiLower(in_[lt + 2 + k]) == name[k];
       i_ = lt;
       if (match) return;
       i_ += 2;

@@ -8,21 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/text/text.h"
+
 namespace platform::mshtml {
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return r;
-}
-
-std::string_view Trim(std::string_view s) {
-  auto ws = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
-  while (!s.empty() && ws(s.front())) s.remove_prefix(1);
-  while (!s.empty() && ws(s.back())) s.remove_suffix(1);
-  return s;
-}
+using text::AsciiLowercase;
+using text::TrimAsciiSpace;
 
 // Length of the valid UTF-8 sequence at s[i], or 0.
 std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
@@ -56,7 +48,7 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 // Finds "charset" in s (ASCII case-insensitive) and returns the value after it and '='.
 std::string CharsetParameter(std::string_view s) {
-  std::string low = Lower(s);
+  std::string low = AsciiLowercase(s);
   std::size_t pos = 0;
   while ((pos = low.find("charset", pos)) != std::string::npos) {
     std::size_t i = pos + 7;
@@ -84,7 +76,7 @@ std::string CharsetParameter(std::string_view s) {
 }  // namespace
 
 std::string IconvNameForLabel(std::string_view label) {
-  std::string l = Lower(Trim(label));
+  std::string l = AsciiLowercase(TrimAsciiSpace(label));
   if (l.empty()) return {};
   static const struct {
     const char* label;
@@ -142,12 +134,12 @@ std::string IconvNameForLabel(std::string_view label) {
 }
 
 std::string CharsetFromContentType(std::string_view contentType) {
-  return std::string(Trim(CharsetParameter(contentType)));
+  return std::string(TrimAsciiSpace(CharsetParameter(contentType)));
 }
 
 std::string PrescanMetaCharset(std::string_view bytes) {
   std::string_view s = bytes.substr(0, 1024);
-  std::string low = Lower(s);
+  std::string low = AsciiLowercase(s);
   std::size_t i = 0;
   while ((i = low.find('<', i)) != std::string::npos) {
     if (low.compare(i, 4, "<!--") == 0) {
@@ -198,9 +190,10 @@ std::string PrescanMetaCharset(std::string_view bytes) {
       }
       if (name == "charset") charset = value;
       if (name == "content") content = value;
-      if (name == "http-equiv" && Lower(Trim(value)) == "content-type") httpEquivContentType = true;
+      if (name == "http-equiv" && AsciiLowercase(TrimAsciiSpace(value)) == "content-type")
+        httpEquivContentType = true;
     }
-    if (!charset.empty()) return std::string(Trim(charset));
+    if (!charset.empty()) return std::string(TrimAsciiSpace(charset));
     if (httpEquivContentType && !content.empty()) {
       std::string c = CharsetParameter(content);
       if (!c.empty()) return c;

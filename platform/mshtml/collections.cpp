@@ -1,25 +1,27 @@
 // Element collections, frames and their windows, style sheets.
+#include "platform/com/object.h"
 #include "platform/mshtml/objects.h"
+#include "platform/text/text.h"
 
 namespace platform::mshtml {
 namespace {
 
 std::string LowerUtf8(BSTR b) {
-  std::string s =
-      com::Utf16ToUtf8(b ? std::u16string_view(b, SysStringLen(b)) : std::u16string_view());
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return s;
+  return text::AsciiLowercase(
+      com::Utf16ToUtf8(b ? std::u16string_view(b, SysStringLen(b)) : std::u16string_view()));
 }
 
-class ElementCollection final : public IHTMLElementCollection, LiveObject {
-  NB_MSHTML_REFCOUNT
+class ElementCollection final
+    : public com::Object<ElementCollection,
+                         com::Dispatched<IHTMLElementCollection, IID_IHTMLElementCollection>>,
+      LiveObject {
+  using Base = com::Object<ElementCollection,
+                           com::Dispatched<IHTMLElementCollection, IID_IHTMLElementCollection>>;
+  friend Base;
 
  public:
   ElementCollection(std::shared_ptr<Tree> tree, std::vector<Node*> nodes)
       : tree_(std::move(tree)), nodes_(std::move(nodes)) {}
-
-  NB_MSHTML_ONE_INTERFACE(IHTMLElementCollection)
 
   HRESULT get_length(LONG* p) override {
     if (!p) return E_POINTER;
@@ -72,14 +74,18 @@ class ElementCollection final : public IHTMLElementCollection, LiveObject {
   std::vector<Node*> nodes_;
 };
 
-class FramesCollection final : public IHTMLFramesCollection2, LiveObject {
-  NB_MSHTML_REFCOUNT
+class FramesCollection final
+    : public com::Object<FramesCollection,
+                         com::Dispatched<IHTMLFramesCollection2, IID_IHTMLFramesCollection2>>,
+      LiveObject {
+  using Base = com::Object<FramesCollection,
+                           com::Dispatched<IHTMLFramesCollection2, IID_IHTMLFramesCollection2>>;
+  friend Base;
 
  public:
   explicit FramesCollection(std::vector<ComPtr<IHTMLWindow2>> windows)
       : windows_(std::move(windows)) {}
 
-  NB_MSHTML_ONE_INTERFACE(IHTMLFramesCollection2)
   HRESULT item(VARIANT* index, VARIANT* result) override {
     return FrameItem(windows_, index, result);
   }
@@ -109,23 +115,18 @@ class FramesCollection final : public IHTMLFramesCollection2, LiveObject {
   std::vector<ComPtr<IHTMLWindow2>> windows_;
 };
 
-class Window final : public IHTMLWindow2, LiveObject {
-  NB_MSHTML_REFCOUNT
+class Window final
+    : public com::Object<
+          Window, com::Dispatched<IHTMLWindow2, IID_IHTMLWindow2, IID_IHTMLFramesCollection2>>,
+      LiveObject {
+  using Base =
+      com::Object<Window,
+                  com::Dispatched<IHTMLWindow2, IID_IHTMLWindow2, IID_IHTMLFramesCollection2>>;
+  friend Base;
 
  public:
   explicit Window(IHTMLDocument2* document) : document_(document) {}
 
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLFramesCollection2 ||
-        riid == IID_IHTMLWindow2) {
-      *ppv = static_cast<IHTMLWindow2*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
   // A window is also the collection of its document's frames.
   HRESULT item(VARIANT* index, VARIANT* result) override {
     ComPtr<IHTMLFramesCollection2> frames;
@@ -155,12 +156,14 @@ class Window final : public IHTMLWindow2, LiveObject {
   ComPtr<IHTMLDocument2> document_;
 };
 
-class StyleSheet final : public IHTMLStyleSheet, LiveObject {
-  NB_MSHTML_REFCOUNT
+class StyleSheet final
+    : public com::Object<StyleSheet, com::Dispatched<IHTMLStyleSheet, IID_IHTMLStyleSheet>>,
+      LiveObject {
+  using Base = com::Object<StyleSheet, com::Dispatched<IHTMLStyleSheet, IID_IHTMLStyleSheet>>;
+  friend Base;
 
  public:
   explicit StyleSheet(std::u16string href) : href_(std::move(href)) {}
-  NB_MSHTML_ONE_INTERFACE(IHTMLStyleSheet)
   HRESULT get_href(BSTR* p) override {
     if (!p) return E_POINTER;
     *p = SysAllocString(href_);
@@ -172,12 +175,17 @@ class StyleSheet final : public IHTMLStyleSheet, LiveObject {
   std::u16string href_;
 };
 
-class StyleSheetsCollection final : public IHTMLStyleSheetsCollection, LiveObject {
-  NB_MSHTML_REFCOUNT
+class StyleSheetsCollection final
+    : public com::Object<StyleSheetsCollection, com::Dispatched<IHTMLStyleSheetsCollection,
+                                                                IID_IHTMLStyleSheetsCollection>>,
+      LiveObject {
+  using Base =
+      com::Object<StyleSheetsCollection,
+                  com::Dispatched<IHTMLStyleSheetsCollection, IID_IHTMLStyleSheetsCollection>>;
+  friend Base;
 
  public:
   explicit StyleSheetsCollection(std::vector<std::u16string> hrefs) : hrefs_(std::move(hrefs)) {}
-  NB_MSHTML_ONE_INTERFACE(IHTMLStyleSheetsCollection)
   HRESULT get_length(LONG* p) override {
     if (!p) return E_POINTER;
     *p = static_cast<LONG>(hrefs_.size());
@@ -206,13 +214,7 @@ class StyleSheetsCollection final : public IHTMLStyleSheetsCollection, LiveObjec
 
 HRESULT NewElementCollection(std::shared_ptr<Tree> tree, std::vector<Node*> nodes, REFIID iid,
                              void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  auto* c = new (std::nothrow) ElementCollection(std::move(tree), std::move(nodes));
-  if (!c) return E_OUTOFMEMORY;
-  HRESULT hr = c->QueryInterface(iid, out);
-  c->Release();
-  return hr;
+  return com::CreateObject<ElementCollection>(iid, out, std::move(tree), std::move(nodes));
 }
 
 HRESULT NewWindow(IHTMLDocument2* document, IHTMLWindow2** out) {

@@ -4,6 +4,7 @@
 
 #include "platform/mshtml/charset.h"
 #include "platform/mshtml/url.h"
+#include "platform/text/text.h"
 
 extern "C" {
 // The class and interface identifiers of the document model.
@@ -44,24 +45,8 @@ constexpr int kMaxImportDepth = 8;
 // Frames and fetched style sheets per host load, so that fan-out cannot multiply.
 constexpr int kLoadBudget = 256;
 
-std::string Lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return r;
-}
-
-bool HasToken(std::string_view list, std::string_view token) {
-  std::string l = Lower(list);
-  std::size_t i = 0;
-  while (i < l.size()) {
-    while (i < l.size() && (l[i] == ' ' || l[i] == '\t' || l[i] == '\n' || l[i] == '\r')) ++i;
-    std::size_t s = i;
-    while (i < l.size() && !(l[i] == ' ' || l[i] == '\t' || l[i] == '\n' || l[i] == '\r')) ++i;
-    if (i > s && std::string_view(l).substr(s, i - s) == token) return true;
-  }
-  return false;
-}
+using text::AsciiLowercase;
+using text::HasTokenIgnoringAsciiCase;
 
 // A media attribute that leaves the screen out ("print") keeps its sheet out of the cascade.
 bool MediaIncludesScreen(const std::string* media) {
@@ -76,11 +61,7 @@ HRESULT CreateDocumentObject(IUnknown* outer, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (outer) return CLASS_E_NOAGGREGATION;
-  auto* d = new (std::nothrow) Document();
-  if (!d) return E_OUTOFMEMORY;
-  HRESULT hr = d->QueryInterface(riid, ppv);
-  d->Release();
-  return hr;
+  return com::CreateObject<Document>(riid, ppv);
 }
 
 // The class is in the table as soon as the library is loaded.
@@ -92,17 +73,6 @@ const bool g_registered = [] {
 }  // namespace
 
 Document::Document() = default;
-
-HRESULT Document::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLDocument2) {
-    *ppv = static_cast<IHTMLDocument2*>(this);
-    AddRef();
-    return S_OK;
-  }
-  return E_NOINTERFACE;
-}
 
 const std::shared_ptr<Tree>& Document::Parsed() {
   if (dirty_ || !tree_) {
@@ -155,7 +125,7 @@ bool Document::FetchUncached(const Fetcher& fetch, const std::string& url, std::
   if (body.size() > options_.maxBytes) return false;
   if (styleSheet) {
     // A page served where a sheet was asked for is no sheet.
-    std::string t = Lower(type);
+    std::string t = AsciiLowercase(type);
     if (t.find("text/html") != std::string::npos) return false;
     text = DecodeStyleSheet(body, iconvName_);
   } else {
@@ -196,7 +166,9 @@ void Document::LoadPageSheets(Tree& tree, const Fetcher* fetch, int& budget) {
     if (!isStyle && !isLink) continue;
     if (isLink) {
       const std::string* rel = tree.AttributeOf(n, "rel");
-      if (!rel || !HasToken(*rel, "stylesheet") || HasToken(*rel, "alternate")) continue;
+      if (!rel || !HasTokenIgnoringAsciiCase(*rel, "stylesheet") ||
+          HasTokenIgnoringAsciiCase(*rel, "alternate"))
+        continue;
     }
     SheetEntry entry;
     const std::string* href = isLink ? tree.AttributeOf(n, "href") : nullptr;
@@ -374,7 +346,8 @@ HRESULT Document::writeln(SAFEARRAY* psarray) {
 }
 
 HRESULT Document::put_designMode(BSTR v) {
-  std::string mode = Lower(com::Utf16ToUtf8(v ? std::u16string_view(v, SysStringLen(v)) : u""));
+  std::string mode =
+      AsciiLowercase(com::Utf16ToUtf8(v ? std::u16string_view(v, SysStringLen(v)) : u""));
   if (mode == "on") {
     designMode_ = "On";
   } else if (mode == "off") {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/com/object.h"
 #include "platform/mshtml/objects.h"
 
 namespace platform::mshtml {
@@ -18,8 +19,11 @@ struct LoadContext {
   int* budget = nullptr;  // frames and sheets still allowed for the whole load
 };
 
-class Document final : public IHTMLDocument2, LiveObject {
-  NB_MSHTML_REFCOUNT
+class Document final
+    : public com::Object<Document, com::Dispatched<IHTMLDocument2, IID_IHTMLDocument2>>,
+      LiveObject {
+  using Base = com::Object<Document, com::Dispatched<IHTMLDocument2, IID_IHTMLDocument2>>;
+  friend Base;
 
  public:
   // An empty document with the address "about:blank" (what CoCreateInstance gives).
@@ -29,8 +33,6 @@ class Document final : public IHTMLDocument2, LiveObject {
   // and imported style sheets and its frames through the context's fetcher.
   void LoadFromHost(std::string url, std::string_view utf8, std::string iconvName,
                     const LoadContext& context);
-
-  HRESULT QueryInterface(REFIID riid, void** ppv) override;
 
   HRESULT get_URL(BSTR* p) override;
   HRESULT get_title(BSTR* p) override;

@@ -1,7 +1,9 @@
 // Elements and comments as COM objects, and their current style.
 #include <atomic>
 
+#include "platform/com/object.h"
 #include "platform/mshtml/objects.h"
+#include "platform/text/text.h"
 
 namespace platform::mshtml {
 
@@ -55,13 +57,14 @@ bool VariantPosition(const VARIANT& v, long* position) {
 
 namespace {
 
-class CurrentStyle final : public IHTMLCurrentStyle, LiveObject {
-  NB_MSHTML_REFCOUNT
+class CurrentStyle final
+    : public com::Object<CurrentStyle, com::Dispatched<IHTMLCurrentStyle, IID_IHTMLCurrentStyle>>,
+      LiveObject {
+  using Base = com::Object<CurrentStyle, com::Dispatched<IHTMLCurrentStyle, IID_IHTMLCurrentStyle>>;
+  friend Base;
 
  public:
   CurrentStyle(std::shared_ptr<Tree> tree, Node* node) : tree_(std::move(tree)), node_(node) {}
-
-  NB_MSHTML_ONE_INTERFACE(IHTMLCurrentStyle)
 
   HRESULT get_fontSize(VARIANT* p) override { return Variant(css::Property::FontSize, p); }
   HRESULT get_lineHeight(VARIANT* p) override { return Variant(css::Property::LineHeight, p); }
@@ -98,41 +101,29 @@ class CurrentStyle final : public IHTMLCurrentStyle, LiveObject {
 
 }  // namespace
 
-class ElementObject final : public IHTMLElement,
-                            public IHTMLElement2,
-                            public IHTMLAnchorElement,
-                            public IHTMLImgElement,
-                            public IHTMLHRElement,
-                            public IHTMLCommentElement,
-                            LiveObject {
-  NB_MSHTML_REFCOUNT
+class ElementObject;
+// One object per element, answering the family interfaces only for elements of the family.
+using ElementBase = com::Object<ElementObject, com::Dispatched<IHTMLElement, IID_IHTMLElement>,
+                                com::Dispatched<IHTMLElement2, IID_IHTMLElement2>,
+                                com::Dispatched<IHTMLAnchorElement, IID_IHTMLAnchorElement>,
+                                com::Dispatched<IHTMLImgElement, IID_IHTMLImgElement>,
+                                com::Dispatched<IHTMLHRElement, IID_IHTMLHRElement>,
+                                com::Dispatched<IHTMLCommentElement, IID_IHTMLCommentElement>>;
+
+class ElementObject final : public ElementBase, LiveObject {
+  friend ElementBase;
 
  public:
   ElementObject(std::shared_ptr<Tree> tree, Node* node) : tree_(std::move(tree)), node_(node) {
     node_->object = this;
   }
 
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    void* p = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IHTMLElement) {
-      p = static_cast<IHTMLElement*>(this);
-    } else if (riid == IID_IHTMLElement2) {
-      p = static_cast<IHTMLElement2*>(this);
-    } else if (riid == IID_IHTMLCommentElement && node_->IsComment()) {
-      p = static_cast<IHTMLCommentElement*>(this);
-    } else if (riid == IID_IHTMLAnchorElement && node_->Is("a")) {
-      p = static_cast<IHTMLAnchorElement*>(this);
-    } else if (riid == IID_IHTMLImgElement && node_->Is("img")) {
-      p = static_cast<IHTMLImgElement*>(this);
-    } else if (riid == IID_IHTMLHRElement && node_->Is("hr")) {
-      p = static_cast<IHTMLHRElement*>(this);
-    }
-    if (!p) return E_NOINTERFACE;
-    AddRef();
-    *ppv = p;
-    return S_OK;
+  bool Offers(REFIID riid) const {
+    if (riid == IID_IHTMLCommentElement) return node_->IsComment();
+    if (riid == IID_IHTMLAnchorElement) return node_->Is("a");
+    if (riid == IID_IHTMLImgElement) return node_->Is("img");
+    if (riid == IID_IHTMLHRElement) return node_->Is("hr");
+    return true;
   }
 
   // IHTMLElement
@@ -172,9 +163,7 @@ class ElementObject final : public IHTMLElement,
     if (!value) return E_POINTER;
     VariantInit(value);
     value->vt = VT_NULL;
-    std::string key = com::Utf16ToUtf8(BStrView(name));
-    for (char& c : key)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    std::string key = text::AsciiLowercase(com::Utf16ToUtf8(BStrView(name)));
     if (node_->IsComment()) return S_OK;
     if (const std::string* v = tree_->AttributeOf(*node_, key)) PutVariantString(value, *v);
     return S_OK;
@@ -189,9 +178,7 @@ class ElementObject final : public IHTMLElement,
   HRESULT getAdjacentText(BSTR where, BSTR* text) override {
     if (!text) return E_POINTER;
     *text = nullptr;
-    std::string w = com::Utf16ToUtf8(BStrView(where));
-    for (char& c : w)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    std::string w = text::AsciiLowercase(com::Utf16ToUtf8(BStrView(where)));
     Tree::Where at;
     if (w == "beforebegin") {
       at = Tree::Where::BeforeBegin;

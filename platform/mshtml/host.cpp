@@ -9,6 +9,7 @@
 #include "platform/mshtml/charset.h"
 #include "platform/mshtml/document.h"
 #include "platform/mshtml/url.h"
+#include "platform/text/text.h"
 
 namespace platform::mshtml {
 namespace {
@@ -59,9 +60,7 @@ std::string LocalPath(std::string_view url) {
 
 std::string GuessContentType(const std::string& path) {
   auto dot = path.rfind('.');
-  std::string ext = dot == std::string::npos ? "" : path.substr(dot + 1);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  std::string ext = text::AsciiLowercase(dot == std::string::npos ? "" : path.substr(dot + 1));
   if (ext == "css") return "text/css";
   if (ext == "html" || ext == "htm") return "text/html";
   return {};

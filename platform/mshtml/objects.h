@@ -1,5 +1,5 @@
-// The COM objects of the document model and what they share: reference counting, the
-// IDispatch members nobody calls, and a count of live objects that tests check for leaks.
+// The COM objects of the document model and what they share: a count of live objects that
+// tests check for leaks, and the text and position helpers of their members.
 #pragma once
 
 #include <memory>
@@ -19,49 +19,6 @@ long LiveObjectCount();
 namespace detail {
 void CountObject(int delta);
 }
-
-// QueryInterface of an object that answers one interface besides IUnknown and IDispatch.
-#define NB_MSHTML_ONE_INTERFACE(Interface)                                          \
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {                        \
-    if (!ppv) return E_POINTER;                                                     \
-    *ppv = nullptr;                                                                 \
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_##Interface) { \
-      *ppv = static_cast<Interface*>(this);                                         \
-      AddRef();                                                                     \
-      return S_OK;                                                                  \
-    }                                                                               \
-    return E_NOINTERFACE;                                                           \
-  }
-
-// Reference counting and the IDispatch members for one object that may answer several
-// interfaces; Derived implements QueryInterface.
-#define NB_MSHTML_REFCOUNT                                                                        \
- public:                                                                                          \
-  ULONG AddRef() override {                                                                       \
-    return ++refs_;                                                                               \
-  }                                                                                               \
-  ULONG Release() override {                                                                      \
-    ULONG r = --refs_;                                                                            \
-    if (r == 0) delete this;                                                                      \
-    return r;                                                                                     \
-  }                                                                                               \
-  HRESULT GetTypeInfoCount(UINT* n) override {                                                    \
-    if (n) *n = 0;                                                                                \
-    return E_NOTIMPL;                                                                             \
-  }                                                                                               \
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** p) override {                                       \
-    if (p) *p = nullptr;                                                                          \
-    return E_NOTIMPL;                                                                             \
-  }                                                                                               \
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {                        \
-    return E_NOTIMPL;                                                                             \
-  }                                                                                               \
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { \
-    return E_NOTIMPL;                                                                             \
-  }                                                                                               \
-                                                                                                  \
- private:                                                                                         \
-  ULONG refs_ = 1;
 
 // Counts itself in LiveObjectCount for as long as it lives.
 struct LiveObject {

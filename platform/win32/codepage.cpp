@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "platform/com/com.h"
+#include "platform/text/text.h"
 #include "platform/win32/kernel.h"
 
 namespace {
@@ -86,70 +87,18 @@ Converters& ThreadConverters() {
 
 enum class Result { kOk, kInvalid, kUnsupported };
 
-// UTF-8, decoded here rather than by iconv so that each bad byte gives exactly one U+FFFD.
-Result DecodeUtf8(const unsigned char* s, size_t n, bool strict, std::u16string& out) {
-  out.reserve(n);
-  size_t i = 0;
-  while (i < n) {
-    unsigned char c = s[i];
-    if (c < 0x80) {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    size_t len = 0;
-    char32_t cp = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      cp = c & 0x07;
-    }
-    bool ok = len != 0 && i + len <= n;
-    for (size_t k = 1; ok && k < len; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) ok = false;
-      cp = cp << 6 | (s[i + k] & 0x3F);
-    }
-    if (ok && ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-               (cp >= 0xD800 && cp <= 0xDFFF))) {
-      ok = false;
-    }
-    if (!ok) {
-      if (strict) return Result::kInvalid;
-      out.push_back(u'\uFFFD');
-      ++i;
-      continue;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-    i += len;
-  }
-  return Result::kOk;
+// UTF-8 is coded by the text helpers rather than by iconv, so that each bad byte gives exactly
+// one U+FFFD.
+platform::text::OnInvalid Mode(bool strict) {
+  return strict ? platform::text::OnInvalid::kFail : platform::text::OnInvalid::kReplace;
 }
-
+Result DecodeUtf8(const char* s, size_t n, bool strict, std::u16string& out) {
+  bool ok = platform::text::DecodeUtf8(std::string_view(s, n), out, Mode(strict));
+  return ok ? Result::kOk : Result::kInvalid;
+}
 Result EncodeUtf8(const char16_t* s, size_t n, bool strict, std::string& out) {
-  if (strict) {
-    // A lone surrogate has no UTF-8 form; only the lenient mode may replace it.
-    for (size_t i = 0; i < n; ++i) {
-      if (s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 &&
-          s[i + 1] <= 0xDFFF) {
-        ++i;
-      } else if (s[i] >= 0xD800 && s[i] <= 0xDFFF) {
-        return Result::kInvalid;
-      }
-    }
-  }
-  out = platform::com::Utf16ToUtf8(std::u16string_view(s, n));
-  return Result::kOk;
+  bool ok = platform::text::EncodeUtf8(std::u16string_view(s, n), out, Mode(strict));
+  return ok ? Result::kOk : Result::kInvalid;
 }
 
 // Runs iconv over the whole input. On a byte (or unit) it cannot convert, onBad is called
@@ -202,7 +151,7 @@ bool RunIconv(iconv_t cd, const char* in, size_t n, std::string& out, OnBad onBa
 Result Decode(UINT codePage, const char* src, size_t n, bool strict, std::u16string& out) {
   out.clear();
   if (codePage == CP_UTF8) {
-    return DecodeUtf8(reinterpret_cast<const unsigned char*>(src), n, strict, out);
+    return DecodeUtf8(src, n, strict, out);
   }
   if (codePage == kUtf16Le) {
     out.resize(n / 2);

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "platform/com/com.h"
+#include "platform/files/files.h"
 #include "platform/win32/codepage.h"
 
 using platform::com::Utf16ToUtf8;
@@ -378,38 +380,13 @@ std::shared_ptr<const Hive> Load(const std::string& file, LONG* status) {
   return hive;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-  for (size_t done = 0; done < data.size();) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Writes hive beside file and renames it over (under Mutex and the file lock).
-LONG Store(const std::string& folder, const std::string& file, const Hive& hive) {
+LONG Store(const std::string& file, const Hive& hive) {
   static std::atomic<unsigned> serial{0};
   std::string tmp = file + "." + std::to_string(getpid()) + "." + std::to_string(serial++) + ".new";
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return static_cast<LONG>(platform::win32::ErrorFromErrno(errno));
-  bool ok = WriteAll(fd, Serialize(hive)) && fsync(fd) == 0;
-  int err = errno;
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  if (!ok || rename(tmp.c_str(), file.c_str()) != 0) {
-    if (ok) err = errno;
-    unlink(tmp.c_str());
-    return static_cast<LONG>(platform::win32::ErrorFromErrno(err));
-  }
-  int dfd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    fsync(dfd);
-    close(dfd);
-  }
+  platform::files::ReplaceResult written =
+      platform::files::ReplaceFile(file, tmp, Serialize(hive), 0600);
+  if (!written.ok()) return static_cast<LONG>(platform::win32::ErrorFromErrno(written.error));
   return static_cast<LONG>(ERROR_SUCCESS);
 }
 
@@ -429,9 +406,9 @@ LONG Modify(int root, F change) {
   std::string folder = Folder();
   if (!MakeFolders(folder)) return static_cast<LONG>(platform::win32::ErrorFromErrno(errno));
   std::string file = folder + "/" + kRootNames[root] + ".txt";
-  int lockFd = open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (lockFd < 0) return static_cast<LONG>(platform::win32::ErrorFromErrno(errno));
-  while (flock(lockFd, LOCK_EX) != 0 && errno == EINTR) {
+  platform::files::FileLock fileLock(file + ".lock", std::chrono::milliseconds(-1), 0600);
+  if (!fileLock.Locked()) {
+    return static_cast<LONG>(platform::win32::ErrorFromErrno(fileLock.Error()));
   }
   LONG status = static_cast<LONG>(ERROR_SUCCESS);
   auto current = Load(file, &status);
@@ -440,7 +417,7 @@ LONG Modify(int root, F change) {
     bool changed = false;
     status = change(copy, changed);
     if (status == static_cast<LONG>(ERROR_SUCCESS) && changed) {
-      status = Store(folder, file, copy);
+      status = Store(file, copy);
       if (status == static_cast<LONG>(ERROR_SUCCESS)) {
         struct stat st {};
         if (stat(file.c_str(), &st) == 0) {
@@ -449,8 +426,6 @@ LONG Modify(int root, F change) {
       }
     }
   }
-  flock(lockFd, LOCK_UN);
-  close(lockFd);
   return status;
 }
 

@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "nbkcreator/dump.h"
-#include "nbkcreator/reader.h"
+#include "contracts/NBKReader.h"
 #include "parser/facade/NBParser.h"
 #include "platform/com/com.h"
 #include "platform/win32/ui/automation.h"

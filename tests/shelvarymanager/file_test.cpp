@@ -95,6 +95,8 @@ TEST(BookListXml, ReadsWhatItCanAndRejectsWhatIsNotAList) {
 
 // File calls that fail at one chosen step of a save.
 class FailingOps : public shelvary::FileOps {
+  using FileOps = shelvary::FileOps;
+
  public:
   enum Step { kNone, kOpen, kFirstWrite, kSecondWrite, kFsync, kClose, kRename };
   explicit FailingOps(Step step) : m_step(step) {}

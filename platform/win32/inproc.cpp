@@ -1,16 +1,19 @@
-#include "platform/com/inproc.h"
-
+// In-process servers named by the registry: HKEY_CLASSES_ROOT\CLSID\{...}\InprocServer32 names a
+// shared library; it is loaded once (LoadLibrary, so its module entry runs) and its
+// DllGetClassObject answers until its DllCanUnloadNow lets it go. Installed as COM's server
+// directory when the library loads, so COM itself needs no registry.
 #include <cstdio>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/com/com.h"
 #include "platform/win32/file.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/registry.h"
 
-namespace platform::com {
+namespace platform::win32 {
 
 namespace {
 
@@ -64,8 +67,7 @@ GetClassObjectFunction ServerFor(const std::string& path) {
   if (it != servers.loaded.end()) return it->second.getClassObject;
   HMODULE module = LoadLibraryA(path.c_str());
   if (!module) {
-    std::fprintf(stderr, "com: cannot load %s: %s\n", path.c_str(),
-                 platform::win32::LastLoadError().c_str());
+    std::fprintf(stderr, "com: cannot load %s: %s\n", path.c_str(), LastLoadError().c_str());
     return nullptr;  // not kept: the file may appear later
   }
   auto fn = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(module, "DllGetClassObject"));
@@ -78,23 +80,19 @@ GetClassObjectFunction ServerFor(const std::string& path) {
   return fn;
 }
 
-}  // namespace
-
+// REGDB_E_CLASSNOTREG when the class is not registered, CLASS_E_CLASSNOTAVAILABLE when the
+// library cannot be loaded or exports no DllGetClassObject.
 HRESULT GetInprocClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   std::u16string path = RegisteredPath(clsid);
   if (path.empty()) return REGDB_E_CLASSNOTREG;
-  GetClassObjectFunction fn = ServerFor(platform::win32::ToNativePath(path));
+  GetClassObjectFunction fn = ServerFor(ToNativePath(path));
   if (!fn) return CLASS_E_CLASSNOTAVAILABLE;
   HRESULT hr = fn(clsid, riid, ppv);
   if (FAILED(hr)) *ppv = nullptr;
   return hr;
 }
-
-}  // namespace platform::com
-
-namespace platform::com {
 
 void FreeUnusedInprocServers() {
   std::vector<HMODULE> unload;
@@ -114,4 +112,20 @@ void FreeUnusedInprocServers() {
   for (HMODULE module : unload) FreeLibrary(module);
 }
 
-}  // namespace platform::com
+class RegistryServers final : public com::ServerDirectory {
+ public:
+  HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) override {
+    return GetInprocClassObject(clsid, riid, ppv);
+  }
+  void FreeUnused() override { FreeUnusedInprocServers(); }
+};
+
+[[maybe_unused]] const bool g_installed = [] {
+  static RegistryServers servers;
+  com::SetServerDirectory(&servers);
+  return true;
+}();
+
+}  // namespace
+
+}  // namespace platform::win32
