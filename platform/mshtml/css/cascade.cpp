@@ -430,7 +430,9 @@ ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent
       // Each selector has its own budget, so one costly rule cannot starve the others.
       MatchBudget budget;
       bool matched = Matches(sel, e, budget);
-      work += budget.steps;
+      // Steps weigh less than rules tried: a long sibling walk is a real page's cost, a vast
+      // number of rules a hostile one's.
+      work += budget.steps / 8;
       if (!matched) continue;
       for (const Declaration& d : entry.rule->declarations) {
         consider(d, Key(entry.origin, d.important, sel.specificity, entry.order));
