@@ -277,6 +277,7 @@ int RunConvert(Args args) {
     Loaded loaded{nullptr, fetchFor(page)};
     platform::mshtml::LoadOptions options;
     options.fetch = FetcherOf(loaded.fetch);
+    options.warn = [&reporter](const std::string& what) { reporter.Warning(what); };
     if (!IsWebAddress(U16(page))) reporter.Progress("loading " + page);
     HRESULT hr = platform::mshtml::LoadDocument(U16(page), options, &loaded.doc);
     if (FAILED(hr) || !loaded.doc) {

@@ -201,6 +201,7 @@ void Document::LoadFromHost(std::string url, std::string_view utf8, std::string 
   options_ = context.options;
   // The markup is not kept: only written documents re-parse.
   tree_ = Tree::Parse(utf8, url_);
+  tree_->SetWarningSink(options_.warn);
   dirty_ = false;
   Fetcher fetch = ActiveFetcher();
   LoadPageSheets(*tree_, &fetch, *context.budget);

@@ -24,6 +24,9 @@ struct LoadOptions {
   std::size_t maxBytes = std::size_t{32} << 20;
   // Frames inside frames deeper than this are left empty.
   int maxFrameDepth = 8;
+  // Told what the model left out of a page and why (style rules past the bound on matching
+  // work); empty: nothing is told.
+  std::function<void(const std::string&)> warn;
 };
 
 // Reads local paths and file:// addresses; refuses everything else.

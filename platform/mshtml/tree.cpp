@@ -188,13 +188,16 @@ std::shared_ptr<Tree> Tree::Parse(std::string_view html, std::string url) {
   tree->url_ = std::move(url);
   std::string rewritten;
   std::string_view bounded = BoundMarkup(html, rewritten) ? std::string_view(rewritten) : html;
+  // The parser's tree is only read into ours, then dropped whole with the arena: no walk to
+  // free it piece by piece.
   ParserArena arena;
   GumboOptions options = kGumboDefaultOptions;
   options.max_errors = 0;
-  (void)arena;
+  options.allocator = &ParserArena::Allocate;
+  options.deallocator = &ParserArena::Free;
+  options.userdata = &arena;
   GumboOutput* output = gumbo_parse_with_options(&options, bounded.data(), bounded.size());
   tree->Build(output);
-  gumbo_destroy_output(&options, output);
   tree->ResolveBase();
   return tree;
 }
@@ -321,6 +324,7 @@ void Tree::Build(const void* gumboOutput) {
   while (!open.empty()) close();
   text_.shrink_to_fit();
   styles_.resize(nodes_.size());
+  cascade_.SetElementCount(nodes_.size());
 }
 
 void Tree::ResolveBase() {
@@ -515,6 +519,7 @@ void Tree::InvalidateStyles() {
   innerTextChars_ = 0;
   records_.clear();
   recordIndex_.clear();
+  warnedCutShort_ = false;
 }
 
 std::uint32_t Tree::Intern(css::ComputedStyle style) {
@@ -557,6 +562,14 @@ const css::ComputedStyle& Tree::StyleOf(const Node& n) {
       auto& slot = styles_[x->order];
       slot.record = record;
       slot.generation = generation_;
+    }
+    if (!warnedCutShort_ && cascade_.MatchingCutShort()) {
+      warnedCutShort_ = true;
+      if (warn_) {
+        warn_(url_ +
+              ": too many style rules to match against every element; the rest of the page "
+              "keeps its default styles");
+      }
     }
   }
   return records_[styles_[n.order].record];

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -115,6 +116,8 @@ class Tree {
   std::vector<SheetEntry>& Sheets() { return sheets_; }
   // Drops every computed style, after the cascade changed.
   void InvalidateStyles();
+  // Told once when the cascade's bound on matching work leaves author rules unmatched.
+  void SetWarningSink(std::function<void(const std::string&)> warn) { warn_ = std::move(warn); }
   const css::ComputedStyle& StyleOf(const Node& n);
 
  private:
@@ -145,6 +148,8 @@ class Tree {
   std::deque<css::ComputedStyle> records_;
   std::unordered_multimap<std::size_t, std::uint32_t> recordIndex_;
   std::uint32_t generation_ = 1;
+  std::function<void(const std::string&)> warn_;
+  bool warnedCutShort_ = false;
   // Inner text already computed, so asking a large block again and again (once per image in
   // it) stays linear; bounded by the page's size.
   std::unordered_map<const Node*, std::u16string> innerTexts_;

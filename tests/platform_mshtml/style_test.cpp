@@ -157,3 +157,39 @@ TEST(CurrentStyle, ASheetAddedLaterIsSeenAtItsPlace) {
 }
 
 }  // namespace
+
+TEST(CurrentStyle, MatchingWorkIsBoundedForTheWholePage) {
+  struct Case {
+    int rules;
+    const char* lastMargin;  // of the last paragraph
+    int warnings;
+  } cases[] = {
+      // Every paragraph must be tried against every rule: the bound stops that part way, and
+      // the paragraphs past it keep the user agent's margin and their style attribute.
+      {30000, "1em", 1},
+      {20, "7px", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rules);
+    std::string html = "<style>";
+    for (int i = 0; i < c.rules; ++i) {
+      html += "p:not(.n" + std::to_string(i) + "){margin-top:7px}\n";
+    }
+    html += "</style>";
+    for (int i = 0; i < 2000; ++i) html += "<p style='color:blue'>x</p>";
+    std::vector<std::string> warnings;
+    platform::mshtml::LoadOptions options;
+    options.warn = [&](const std::string& what) { warnings.push_back(what); };
+    auto doc = Loaded(html, u"http://h.test/rules.html", options);
+    // In document order, as a converter reads them.
+    auto paragraphs = Children(Body(doc.Get()).Get());
+    ASSERT_EQ(2000u, paragraphs.size());
+    std::vector<std::string> margins;
+    for (const auto& p : paragraphs) margins.push_back(StyleOf(p.Get(), "marginTop"));
+    EXPECT_EQ("7px", margins.front());
+    EXPECT_EQ(c.lastMargin, margins.back());
+    EXPECT_EQ("blue", StyleOf(paragraphs.back().Get(), "color"));
+    ASSERT_EQ(c.warnings, static_cast<int>(warnings.size()));
+    for (const std::string& w : warnings) EXPECT_NE(std::string::npos, w.find("rules.html"));
+  }
+}

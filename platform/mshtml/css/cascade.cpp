@@ -1,6 +1,7 @@
 #include "platform/mshtml/css/cascade.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
@@ -290,6 +291,11 @@ struct Cascade::Impl {
   Buckets byId, byClass, byTag;
   std::vector<Entry> universal;
 
+  // Rule-matching work across all elements (entries tried and selector steps taken).
+  std::size_t workLimit = Cascade::kMatchWorkBase;
+  mutable std::atomic<std::size_t> workSpent{0};
+  mutable std::atomic<bool> cutShort{false};
+
   void Rebuild() {
     byId.clear();
     byClass.clear();
@@ -346,12 +352,26 @@ void Cascade::AddSheet(std::shared_ptr<const StyleSheet> sheet, int index) {
     sheets.insert(sheets.begin() + index, std::move(sheet));
   }
   impl_->Rebuild();
+  impl_->workSpent = 0;
+  impl_->cutShort = false;
   std::lock_guard<std::mutex> lock(impl_->memoMutex);
   for (auto& m : impl_->memo) m = Impl::VarMemo{};
 }
 
 std::size_t Cascade::SheetCount() const {
   return impl_->sheets.size();
+}
+
+void Cascade::SetElementCount(std::size_t elements) {
+  impl_->workLimit = kMatchWorkBase + kMatchWorkPerElement * elements;
+}
+
+bool Cascade::MatchingCutShort() const {
+  return impl_->cutShort;
+}
+
+std::size_t Cascade::MatchWork() const {
+  return impl_->workSpent;
 }
 
 ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent,
@@ -382,8 +402,20 @@ ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent
       for (Property p : LonghandsOf(d.id)) apply(p);
     }
   };
+  // Counted locally and added once: the count is shared by every element.
+  const std::size_t before = impl_->workSpent.load(std::memory_order_relaxed);
+  const std::size_t limit = impl_->workLimit;
+  std::size_t work = before;
+  bool cut = false;
   auto tryEntries = [&](const std::vector<Entry>& entries) {
     for (const Entry& entry : entries) {
+      // A bucket lists the user agent's rules first, so past the bound the rest are author
+      // rules, all left out.
+      if (entry.origin != Origin::UserAgent && work >= limit) {
+        cut = true;
+        break;
+      }
+      ++work;
       const ComplexSelector& sel = *entry.selector;
       if (ancestors) {
         bool possible = true;
@@ -397,7 +429,11 @@ ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent
       }
       // Each selector has its own budget, so one costly rule cannot starve the others.
       MatchBudget budget;
-      if (!Matches(sel, e, budget)) continue;
+      bool matched = Matches(sel, e, budget);
+      // Steps weigh less than rules tried: a long sibling walk is a real page's cost, a vast
+      // number of rules a hostile one's.
+      work += budget.steps / 8;
+      if (!matched) continue;
       for (const Declaration& d : entry.rule->declarations) {
         consider(d, Key(entry.origin, d.important, sel.specificity, entry.order));
       }
@@ -414,6 +450,8 @@ ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent
   }
   if (auto it = impl_->byTag.find(e.LocalName()); it != impl_->byTag.end()) tryEntries(it->second);
   tryEntries(impl_->universal);
+  impl_->workSpent.fetch_add(work - before, std::memory_order_relaxed);
+  if (cut) impl_->cutShort = true;
 
   std::vector<Declaration> hints;
   AddPresentationalHints(e, hints);

@@ -109,6 +109,18 @@ class Cascade {
   ComputedStyle Compute(const ElementView& e, const ComputedStyle* parent,
                         std::string_view styleAttribute) const;
 
+  // Matching author rules against elements is bounded in total, not only per selector (a rule
+  // tried is a unit, eight selector steps another; real pages spend 5 to 150 an element): past
+  // kMatchWorkBase + kMatchWorkPerElement per element of the page, elements get the rules of
+  // the user-agent sheet, presentational hints and their style attributes only. A new sheet
+  // starts the count again.
+  static constexpr std::size_t kMatchWorkBase = std::size_t{2} << 20;
+  static constexpr std::size_t kMatchWorkPerElement = 256;
+  void SetElementCount(std::size_t elements);
+  // Whether the bound left author rules unmatched, and the work spent so far.
+  bool MatchingCutShort() const;
+  std::size_t MatchWork() const;
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
