@@ -25,9 +25,13 @@ constexpr Subcommand kSubcommands[] = {
      nbclip::RunToolbar},
 };
 
+void PrintUsage(std::ostream& out) {
+  out << "usage: nbclip COMMAND [ARGS...]\ncommands:\n";
+  for (const Subcommand& c : kSubcommands) out << "  " << c.name << " " << c.usage << "\n";
+}
+
 int Usage() {
-  std::cerr << "usage: nbclip COMMAND [ARGS...]\ncommands:\n";
-  for (const Subcommand& c : kSubcommands) std::cerr << "  " << c.name << " " << c.usage << "\n";
+  PrintUsage(std::cerr);
   return nbclip::kExitUsage;
 }
 
@@ -37,6 +41,11 @@ int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::vector<std::string_view> args(argv + 2, argv + argc);
   std::string_view name = argv[1];
+  // Asked for, the list of commands is the answer, not an error.
+  if (name == "--help" || name == "-h") {
+    PrintUsage(std::cout);
+    return 0;
+  }
   for (const Subcommand& c : kSubcommands) {
     if (c.name == name) {
       try {

@@ -194,3 +194,16 @@ TEST_F(ConvertTest, HostilePages) {
 }
 
 }  // namespace
+
+TEST_F(ConvertTest, UsageWhenAskedAndWhenWrong) {
+  struct Case {
+    std::string args;
+    int status;
+  };
+  for (const Case& c : {Case{"--help", 0}, Case{"-h", 0}, Case{"", 2}, Case{"bogus", 2}}) {
+    Result r = Shell(Quote(NBCLIP_PATH) + " " + c.args);
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.out;
+    EXPECT_NE(r.out.find("usage: nbclip COMMAND"), std::string::npos) << c.args << "\n" << r.out;
+    EXPECT_NE(r.out.find("  convert PAGE..."), std::string::npos) << c.args << "\n" << r.out;
+  }
+}
