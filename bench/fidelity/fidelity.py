@@ -131,7 +131,8 @@ def book_streams(book):
                     size = op.get("value", 0)
                 elif kind == "command" and op.get("code") == 0xF511 and op.get("data"):
                     size = op["data"][0]
-                elif kind == "command" and op.get("code") == 0xF5D2:
+                elif (kind == "command" and op.get("code") == 0xF5D2) or kind == "write":
+                    # The line-break command and the write mark both end a line on the reader.
                     lines.append("".join(line))
                     line = []
                 elif kind == "image":
