@@ -12,39 +12,15 @@
 #include "platform/com/com.h"
 #include "platform/mshtml/host.h"
 #include "platform/mshtml/mshtml.h"
+#include "tests/platform_mshtml/test_util.h"
 
 namespace {
 
-std::string U8(const std::u16string& s) {
-  return platform::com::Utf16ToUtf8(s);
-}
+using mshtml_test::First;
+using mshtml_test::U8;
 
 ComPtr<IHTMLDocument2> Load(const std::string& html) {
-  ComPtr<IHTMLDocument2> doc;
-  EXPECT_EQ(S_OK, platform::mshtml::CreateDocument(html, u"file:///seam/page.html", "text/html", {},
-                                                   &doc));
-  return doc;
-}
-
-// The nth element with that tag (upper case), in document order.
-ComPtr<IHTMLElement> Find(IHTMLDocument2* doc, const std::string& tag, int nth) {
-  ComPtr<IHTMLElementCollection> all;
-  doc->get_all(&all);
-  LONG n = 0;
-  all->get_length(&n);
-  for (LONG i = 0; i < n; ++i) {
-    ScopedVariant name, index;
-    name.vt = VT_I4;
-    name.lVal = i;
-    ComPtr<IDispatch> item;
-    all->item(name, index, &item);
-    ComPtr<IHTMLElement> e;
-    if (!item || FAILED(item.As(IID_IHTMLElement, std::addressof(e))) || !e) continue;
-    BStr t;
-    e->get_tagName(&t);
-    if (U8(t.Str()) == tag && nth-- == 0) return e;
-  }
-  return {};
+  return mshtml_test::Loaded(html, u"file:///seam/page.html");
 }
 
 ComPtr<IHTMLCurrentStyle> StyleOf(IHTMLElement* e) {
@@ -88,7 +64,7 @@ std::string SeamName(const testing::TestParamInfo<SeamCase>& info) {
 TEST_P(StyleSeamTest, WhatCurrentStyleGivesAndWhatSizeComesOut) {
   const SeamCase& c = GetParam();
   ComPtr<IHTMLDocument2> doc = Load(c.html);
-  ComPtr<IHTMLElement> target = Find(doc.Get(), c.tag, c.nth);
+  ComPtr<IHTMLElement> target = First(doc.Get(), c.tag, c.nth);
   ASSERT_TRUE(target) << c.what;
   // The chain from the body down to the element, pushed as the converter pushes it.
   std::vector<ComPtr<IHTMLElement>> chain;
