@@ -260,4 +260,138 @@ TEST_F(Commands, AddPageReportsWhatBecameOfThePage) {
   }
 }
 
+TEST_F(Commands, WhatDoesNothing) {
+  struct Case {
+    const char* name;
+    bool withBrowser;
+    HRESULT urlResult;
+    WORD id, code;
+  };
+  const Case cases[] = {
+      {"notification code 7 is dropped", true, S_OK, kAddPage, 7},
+      {"no browser from the site", false, S_OK, kAddPage, 0},
+      {"the browser gives no address", true, E_FAIL, kAddPage, 0},
+      {"an identifier of no command", true, S_OK, 1004, 0},
+      {"the help button with code 7", true, S_OK, kShowHelp, 7},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Books({u"旅の本"});
+    Place(c.withBrowser);
+    ASSERT_TRUE(platform::ui::SelectComboRow(combo_, 1));
+    ShowPage(true);
+    browser_->urlResult = c.urlResult;
+    EXPECT_TRUE(Command(c.id, c.code).empty());
+    EXPECT_FALSE(fs::exists(BookFile(u"旅の本")));
+    band_->CloseDW(0);
+    band_.Reset();
+  }
+}
+
+// A page whose address the ANSI code page cannot hold whole is asked for by that very address:
+// what the code page lacks goes as UTF-8 percent escapes, the rest as it was.
+TEST_F(Commands, AnAddressBeyondTheCodePageIsPassedEscaped) {
+  nbtest::HttpServer server;
+  server.SetHandler([](const nbtest::HttpRequest&) {
+    return nbtest::HttpResponse{.headers = {{"Content-Type", "text/html; charset=utf-8"}},
+                                .body = "<html><body><p>頁</p></body></html>"};
+  });
+  Books({u"旅の本"});
+  Place();
+  ASSERT_TRUE(platform::ui::SelectComboRow(combo_, 1));
+  ShowPage(false);
+  browser_->url = platform::com::Utf8ToUtf16(server.Url("/")) + u"한국어-page.html?q=%41";
+  EXPECT_EQ(OnlyMessage(kAddPage), kSaved);
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(server.Requests()[0].target, "/%ED%95%9C%EA%B5%AD%EC%96%B4-page.html?q=%41");
+  EXPECT_EQ(PagesIn(BookFile(u"旅の本")), 1u);
+}
+
+// 10100 follows the combo box only with notification code 1; the book button then speaks of the
+// book chosen.
+TEST_F(Commands, TheComboBoxSelectionIsFollowedOnCodeOne) {
+  const auto notMade = [](std::u16string_view title) {
+    return u"書籍『" + std::u16string(title) +
+           u"』が、まだ作成されていません。\n[内容保存]ボタンを押して、書籍を作成後に取り込みが"
+           u"できるようになります。";
+  };
+  struct Case {
+    WORD code;
+    std::u16string_view title;
+  };
+  for (const Case& c : {Case{0, u"マイブック"}, Case{1, u"料理の本"}}) {
+    SCOPED_TRACE(c.code);
+    Books({u"旅の本", u"料理の本"});
+    Place();
+    SendMessageW(combo_, CB_SETCURSEL, 2, 0);
+    EXPECT_TRUE(Command(kBookSelected, c.code).empty());
+    EXPECT_EQ(OnlyMessage(kOpenBook), notMade(c.title));
+    band_->CloseDW(0);
+    band_.Reset();
+  }
+}
+
+TEST_F(Commands, TheBookGoesToTheReadersSoftwareOnlyWhenMade) {
+  enum class File { kMissing, kEmpty, kMade };
+  struct Case {
+    const char* name;
+    File file;
+    const char* opener;  // null: one that records what it opens
+    std::u16string_view message;
+    UINT type;
+  };
+  const std::u16string notMade =
+      u"書籍『50%sの本』が、まだ作成されていません。\n[内容保存]ボタンを押して、書籍を作成後に"
+      u"取り込みができるようになります。";
+  const std::u16string noReader =
+      u"Nubra for Windowsが見つかりません。\nNubra for Windowsをインストールしてください。";
+  const Case cases[] = {
+      {"no book file", File::kMissing, nullptr, notMade, MB_OK},
+      {"an empty book file", File::kEmpty, nullptr, notMade, MB_OK},
+      {"a book, opened", File::kMade, nullptr, u"", 0},
+      {"a book and nothing to open it", File::kMade, "/nonexistent/opener", noReader, MB_ICONHAND},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Books({u"50%sの本"});
+    Place();
+    ASSERT_TRUE(platform::ui::SelectComboRow(combo_, 1));
+    fs::path book = BookFile(u"50%sの本");
+    fs::remove(book);
+    if (c.file == File::kEmpty) std::ofstream{book};
+    if (c.file == File::kMade) {
+      ShowPage(true);
+      ASSERT_EQ(OnlyMessage(kAddPage), kSaved);
+    }
+    nbtest::RecordingOpener recording(folder_ / "opener");
+    std::optional<nbtest::ScopedEnv> opener;
+    if (c.opener) opener.emplace("NUBRA_OPENER", c.opener);
+    auto boxes = Command(kOpenBook);
+    if (c.message.empty()) {
+      EXPECT_TRUE(boxes.empty());
+      EXPECT_EQ(recording.Opened(), book.string());
+    } else {
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0].text, c.message);
+      EXPECT_EQ(boxes[0].type, c.type);
+      if (c.type == MB_OK) {
+        EXPECT_EQ(boxes[0].caption, kCaption);
+      }
+      if (!c.opener) {
+        EXPECT_FALSE(fs::exists(recording.Record())) << "nothing is started";
+      }
+    }
+    band_->CloseDW(0);
+    band_.Reset();
+  }
+}
+
+TEST_F(Commands, HelpOpensTheHelpFileBesideTheLibrary) {
+  Books({});
+  Place();
+  nbtest::RecordingOpener recording(folder_ / "opener");
+  EXPECT_TRUE(Command(kShowHelp).empty());
+  EXPECT_EQ(fs::path(recording.Opened()).filename(), "index.html");
+}
+
 }  // namespace
