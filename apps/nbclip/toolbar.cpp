@@ -42,23 +42,13 @@ std::string Why(const BandFailure& f) {
   }
 }
 
-std::u16string ComboRow(HWND combo, int row) {
-  auto length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(row), 0);
-  if (length < 0) return {};
-  std::u16string text(static_cast<size_t>(length) + 1, u'\0');
-  SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(row),
-               reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<size_t>(length));
-  return text;
-}
-
 void PrintBooks(HWND combo) {
   if (!combo) return;
   auto rows = SendMessageW(combo, CB_GETCOUNT, 0, 0);
   auto selected = SendMessageW(combo, CB_GETCURSEL, 0, 0);
   for (LRESULT row = 0; row < rows; ++row) {
     std::cout << "      " << (row == selected ? "> " : "  ")
-              << U8(ComboRow(combo, static_cast<int>(row))) << "\n";
+              << U8(ComboRowText(combo, static_cast<int>(row))) << "\n";
   }
 }
 

@@ -127,15 +127,19 @@ int ToolbarSession::SelectedBook() const {
   return m_combo ? static_cast<int>(SendMessageW(m_combo, CB_GETCURSEL, 0, 0)) : -1;
 }
 
-std::u16string ToolbarSession::BookTitle(int row) const {
-  if (!m_combo) return {};
-  auto length = SendMessageW(m_combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(row), 0);
+std::u16string ComboRowText(HWND combo, int row) {
+  if (!combo) return {};
+  auto length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(row), 0);
   if (length < 0) return {};
   std::u16string text(static_cast<size_t>(length) + 1, u'\0');
-  SendMessageW(m_combo, CB_GETLBTEXT, static_cast<WPARAM>(row),
+  SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(row),
                reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<size_t>(length));
   return text;
+}
+
+std::u16string ToolbarSession::BookTitle(int row) const {
+  return ComboRowText(m_combo, row);
 }
 
 bool ToolbarSession::PickBook(std::string_view book) {

@@ -89,6 +89,9 @@ int AddInSession(ToolbarSession& session, Args args);
 int OpenInSession(ToolbarSession& session, Args args);
 int HelpInSession(ToolbarSession& session, Args args);
 
+// The text of a combo box's row; empty when there is no such row.
+std::u16string ComboRowText(HWND combo, int row);
+
 // Loads page as the browser shows it: its address, and its document when withDocument. False,
 // reported under who, when it cannot be loaded.
 bool LoadShownPage(const std::string& who, const std::string& page, bool withDocument,

@@ -3,9 +3,8 @@
 // the same in one `nbclip shell`; the books are read back with `nbclip dump`.
 #include <string>
 
-#include "contracts/ShelvaryManager.h"
-#include "platform/win32/shell.h"
 #include "tests/nbclip/cli.h"
+#include "tests/support/book_list.h"
 #include "tests/support/http_server.h"
 #include "tests/support/opener.h"
 
@@ -53,23 +52,12 @@ class Commands : public CliTest {
 
   // The book list as the book management dialog would leave it: the default book, then these.
   void Books(std::initializer_list<const char16_t*> titles) {
-    WCHAR appData[MAX_PATH];
-    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData),
-              S_OK);
-    std::u16string file =
-        std::u16string(appData) + u"\\Vantor Corporation\\EnjoyNubra\\ToolBar4NEval.xml";
-    CShelvaryManager list;
-    list.SetDefaultInfo(u"マイブック", u"マイブック", u"", u"", u"FBJPTB0000000001",
-                        u"マイブック.nbk");
-    ASSERT_EQ(list.Read(file.c_str()), SHELVARY_OK);
     std::u16string design = platform::com::Utf8ToUtf16(
         (fs::path(NB_SHARE_DIR) / "Vantor Shared/EnjoyNubra/Designs/Standard.nbk").string());
-    for (const char16_t* title : titles) {
-      std::u16string path = platform::com::Utf8ToUtf16(BookOf(title).string());
-      ASSERT_EQ(list.AddNewInfo(title, u"よみ", u"著者", u"ちょしゃ", u"FBJPNP0305090704",
-                                path.c_str(), design.c_str()),
-                SHELVARY_OK);
-    }
+    std::vector<nbtest::ListedBook> books;
+    for (const char16_t* title : titles)
+      books.push_back({title, platform::com::Utf8ToUtf16(BookOf(title).string()), design});
+    nbtest::WriteBookList(books);
   }
   fs::path BookOf(std::u16string_view title) const {
     return home_ / "docs" / (platform::com::Utf16ToUtf8(title) + ".nbk");

@@ -14,6 +14,7 @@
 #include "platform/win32/shell.h"
 #include "platform/win32/ui/automation.h"
 #include "tests/platform_com/temp_env.h"
+#include "tests/support/book_list.h"
 #include "tests/support/http_server.h"
 #include "tests/support/opener.h"
 #include "tests/toolbar/support.h"
@@ -94,22 +95,18 @@ class Commands : public BandTest {
   // The book list: the default entry, then books with these titles, each with its file in the
   // test's folder and the standard design.
   void Books(std::initializer_list<const char16_t*> titles) {
-    WCHAR appData[MAX_PATH];
-    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData),
-              S_OK);
-    std::u16string file =
-        std::u16string(appData) + u"\\Vantor Corporation\\EnjoyNubra\\ToolBar4NEval.xml";
-    std::error_code ec;
-    fs::remove(platform::win32::ToNativePath(file), ec);
-    CShelvaryManager list;
-    list.SetDefaultInfo(u"マイブック", u"マイブック", u"", u"", u"FBJPTB0000000001",
-                        u"マイブック.nbk");
-    ASSERT_EQ(list.Read(file.c_str()), SHELVARY_OK);
-    for (const char16_t* title : titles) {
-      ASSERT_EQ(list.AddNewInfo(title, u"よみ", u"著者", u"ちょしゃ", u"FBJPNP0101000000",
-                                U16(BookFile(title)).c_str(), U16(FirstDesign()).c_str()),
-                SHELVARY_OK);
-    }
+    std::vector<nbtest::ListedBook> books;
+    for (const char16_t* title : titles)
+      books.push_back({title, U16(BookFile(title)), U16(FirstDesign())});
+    nbtest::WriteBookList(books);
+  }
+  // A band on a list of the default book and this one, which is picked in the combo box; the
+  // book file is not there yet.
+  void PlaceOn(const char16_t* title) {
+    Books({title});
+    Place();
+    ASSERT_TRUE(platform::ui::SelectComboRow(combo_, 1));
+    fs::remove(BookFile(title));
   }
   fs::path BookFile(std::u16string_view title) const {
     return folder_ / "shelf" / (platform::com::Utf16ToUtf8(title) + ".nbk");
@@ -214,11 +211,8 @@ TEST_F(Commands, AddPageReportsWhatBecameOfThePage) {
   });
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Books({u"旅の本"});
-    Place();
-    ASSERT_TRUE(platform::ui::SelectComboRow(combo_, 1));
+    PlaceOn(u"旅の本");
     fs::path book = BookFile(u"旅の本");
-    fs::remove(book);
     std::ofstream(page_) << "<html><body><p>一頁目の本文です。</p></body></html>";
     // A book with one page already, unless the test puts something else there.
     std::optional<size_t> before;
@@ -296,9 +290,7 @@ TEST_F(Commands, AnAddressBeyondTheCodePageIsPassedEscaped) {
     return nbtest::HttpResponse{.headers = {{"Content-Type", "text/html; charset=utf-8"}},
                                 .body = "<html><body><p>頁</p></body></html>"};
   });
-  Books({u"旅の本"});
-  Place();
-  ASSERT_TRUE(platform::ui::SelectComboRow(combo_, 1));
+  PlaceOn(u"旅の本");
   ShowPage(false);
   browser_->url = platform::com::Utf8ToUtf16(server.Url("/")) + u"한국어-page.html?q=%41";
   EXPECT_EQ(OnlyMessage(kAddPage), kSaved);
@@ -353,11 +345,8 @@ TEST_F(Commands, TheBookGoesToTheReadersSoftwareOnlyWhenMade) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Books({u"50%sの本"});
-    Place();
-    ASSERT_TRUE(platform::ui::SelectComboRow(combo_, 1));
+    PlaceOn(u"50%sの本");
     fs::path book = BookFile(u"50%sの本");
-    fs::remove(book);
     if (c.file == File::kEmpty) std::ofstream{book};
     if (c.file == File::kMade) {
       ShowPage(true);
