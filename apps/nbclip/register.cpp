@@ -21,6 +21,7 @@
 #include "platform/com/com.h"
 #include "platform/win32/file.h"
 #include "platform/win32/kernel.h"
+#include "platform/win32/registry.h"
 
 namespace nbclip {
 
@@ -223,6 +224,54 @@ std::string Named(const RegisteredToolbar& t) {
          platform::com::Utf16ToUtf8(t.clsid);
 }
 
+// The HTML Help control of this installation, beside the toolbar library, and where a program
+// that shows help finds it.
+constexpr char16_t kHelpControlClass[] = u"CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}";
+constexpr char16_t kHelpControlServer[] =
+    u"CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
+
+fs::path HelpControl() {
+  return ToolbarLibrary().parent_path() / "hhctrl.ocx";
+}
+
+std::u16string RegisteredHelpControl() {
+  WCHAR path[MAX_PATH] = {};
+  DWORD size = sizeof path - sizeof(WCHAR), type = 0;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kHelpControlServer, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return {};
+  LSTATUS status =
+      RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS && type == REG_SZ ? std::u16string(path) : std::u16string();
+}
+
+// Registers the HTML Help control the toolbar's help button loads; nothing when there is none.
+void RegisterHelpControl() {
+  std::error_code ec;
+  if (!fs::exists(HelpControl(), ec)) return;
+  std::u16string path = platform::com::Utf8ToUtf16(HelpControl().string());
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, kHelpControlServer, 0, nullptr, 0, KEY_WRITE, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS) {
+    std::cerr << "nbclip register: cannot register the HTML Help control; help is still found "
+                 "beside the platform\n";
+    return;
+  }
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                 static_cast<DWORD>((path.size() + 1) * sizeof(char16_t)));
+  RegCloseKey(key);
+  std::cout << "registered the HTML Help control (" << HelpControl().string() << ")\n";
+}
+
+// Removes that registration when it names this installation's control.
+void UnregisterHelpControl() {
+  if (RegisteredHelpControl() != platform::com::Utf8ToUtf16(HelpControl().string())) return;
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, kHelpControlServer);
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, kHelpControlClass);
+  std::cout << "unregistered the HTML Help control\n";
+}
+
 // Loads the toolbar library and calls its DllRegisterServer or DllUnregisterServer, as a
 // registration tool does.
 int Toolbar(bool remove) {
@@ -262,10 +311,12 @@ int Toolbar(bool remove) {
   if (remove) {
     for (const RegisteredToolbar& t : before)
       std::cout << "unregistered the toolbar " << Named(t) << "\n";
+    UnregisterHelpControl();
   } else {
     for (const RegisteredToolbar& t : RegisteredFrom(lib)) {
       std::cout << "registered the toolbar " << Named(t) << " (" << lib.string() << ")\n";
     }
+    RegisterHelpControl();
   }
   return kExitOk;
 }

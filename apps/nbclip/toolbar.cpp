@@ -7,7 +7,7 @@
 
 #include "apps/nbclip/browser/browser.h"
 #include "apps/nbclip/commands.h"
-#include "apps/nbclip/page_fetch.h"
+#include "apps/nbclip/toolbar_session.h"
 #include "platform/win32/ui/automation.h"
 #include "platform/win32/ui/ui.h"
 
@@ -42,23 +42,13 @@ std::string Why(const BandFailure& f) {
   }
 }
 
-std::u16string ComboRow(HWND combo, int row) {
-  auto length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(row), 0);
-  if (length < 0) return {};
-  std::u16string text(static_cast<size_t>(length) + 1, u'\0');
-  SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(row),
-               reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<size_t>(length));
-  return text;
-}
-
 void PrintBooks(HWND combo) {
   if (!combo) return;
   auto rows = SendMessageW(combo, CB_GETCOUNT, 0, 0);
   auto selected = SendMessageW(combo, CB_GETCURSEL, 0, 0);
   for (LRESULT row = 0; row < rows; ++row) {
     std::cout << "      " << (row == selected ? "> " : "  ")
-              << U8(ComboRow(combo, static_cast<int>(row))) << "\n";
+              << U8(ComboRowText(combo, static_cast<int>(row))) << "\n";
   }
 }
 
@@ -119,23 +109,11 @@ int RunToolbar(Args args) {
   {
     Browser browser;
     if (!page.empty()) {
-      std::u16string address = AddressOf(page);
+      std::u16string address;
       ComPtr<IHTMLDocument2> document;
-      if (withDocument) {
-        Reporter reporter{"nbclip toolbar", true};
-        auto fetch = std::make_shared<PageFetch>();
-        fetch->webOnly = IsWebAddress(address);
-        fetch->reporter = &reporter;
-        platform::mshtml::LoadOptions options;
-        options.fetch = FetcherOf(fetch);
-        if (FAILED(platform::mshtml::LoadDocument(address, options, &document)) || !document) {
-          std::cerr << "nbclip toolbar: cannot load " << page << "\n";
-          CoUninitialize();
-          return kExitFailed;
-        }
-        BSTR url = nullptr;
-        if (SUCCEEDED(document->get_URL(&url)) && url && *url) address = url;
-        SysFreeString(url);
+      if (!LoadShownPage("nbclip toolbar", page, withDocument, address, document)) {
+        CoUninitialize();
+        return kExitFailed;
       }
       std::cout << "page: " << U8(address) << (document ? "" : " (no document)") << "\n";
       browser.Show(address, std::move(document));

@@ -75,5 +75,13 @@ check "register --desktop works from the installation" run "$nbclip" register --
 entry=$work/home/data/applications/nubra-book-preview.desktop
 check "the desktop entry names the installed nbclip" grep -qF "Exec=$nbclip view --open %f" "$entry"
 
+check "the help file and its control are installed beside the toolbar" \
+  test -f "$prefix/lib/ToolbarForNubra.chm" -a -f "$prefix/lib/hhctrl.ocx"
+installed_help() {
+  run env NUBRA_OPENER=true "$nbclip" help | grep -q "opened the help" &&
+    grep -qF "@=\"$prefix/lib/hhctrl.ocx\"" "$work/home/data/Nubra/registry/HKEY_CLASSES_ROOT.txt"
+}
+check "the help opens from the installation" installed_help
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -7,6 +7,7 @@
 #include "platform/win32/shell.h"
 #include "platform/win32/ui/automation.h"
 #include "tests/platform_ui/recorder.h"
+#include "tests/support/book_list.h"
 #include "tests/toolbar/support.h"
 
 using namespace tbtest;
@@ -20,22 +21,10 @@ constexpr char16_t kClass[] = u"QuivBookToolBarEvalClass";
 
 // The book list file the band reads, holding the default book and then these.
 void WriteBookList(std::initializer_list<const char16_t*> titles) {
-  WCHAR appData[MAX_PATH];
-  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData),
-            S_OK);
-  std::u16string file =
-      std::u16string(appData) + u"\\Vantor Corporation\\EnjoyNubra\\ToolBar4NEval.xml";
-  std::error_code ec;
-  fs::remove(platform::win32::ToNativePath(file), ec);
-  CShelvaryManager list;
-  list.SetDefaultInfo(u"マイブック", u"マイブック", u"", u"", u"FBJPTB0000000001",
-                      u"マイブック.nbk");
-  ASSERT_EQ(list.Read(file.c_str()), SHELVARY_OK);
-  for (const char16_t* title : titles) {
-    ASSERT_EQ(
-        list.AddNewInfo(title, u"", u"", u"", u"", (std::u16string(title) + u".nbk").c_str(), u""),
-        SHELVARY_OK);
-  }
+  std::vector<nbtest::ListedBook> books;
+  for (const char16_t* title : titles)
+    books.push_back({title, std::u16string(title) + u".nbk", u""});
+  nbtest::WriteBookList(books);
 }
 
 struct Placed {

@@ -63,6 +63,9 @@ class CToolbarBand final
   void SetFocusState(BOOL focused);
   // commands.cpp: every WM_COMMAND of the band window; returns 0.
   LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
+  void AddShownPage();      // 1000
+  void HandBookToReader();  // 1001
+  void ShowHelp();          // 1003
   void FollowComboSelection();
 
   int bookIndex = 0;  // the current book's row, remembered for the book management dialog
