@@ -12,6 +12,9 @@ LRESULT CToolbarBand::OnCommand(WPARAM wParam, LPARAM) {
     case ID_BOOK_SELECTED:
       if (HIWORD(wParam) == 1) FollowComboSelection();
       break;
+    case ID_MANAGE_BOOKS:
+      ManageBooks();
+      break;
     // The buttons (ID_ADD_PAGE, ID_OPEN_BOOK, ID_MANAGE_BOOKS, ID_SHOW_HELP) are not wired yet;
     // their handlers belong here.
     default:
