@@ -20,5 +20,10 @@ int RunView(Args args);
 int RunRegister(Args args);
 int RunUnregister(Args args);
 int RunToolbar(Args args);
+// The toolbar's buttons, pressed in the browser window (toolbar_commands.cpp, shell.cpp).
+int RunAdd(Args args);
+int RunOpen(Args args);
+int RunHelp(Args args);
+int RunShell(Args args);
 
 }  // namespace nbclip

@@ -23,6 +23,13 @@ constexpr Subcommand kSubcommands[] = {
     {"unregister", "[--desktop]   undo register", nbclip::RunUnregister},
     {"toolbar", "[PAGE] [--no-document]   show the browser's toolbars, with PAGE shown",
      nbclip::RunToolbar},
+    {"add", "PAGE [--book N|TITLE] [--no-document]   add PAGE to a book with the toolbar",
+     nbclip::RunAdd},
+    {"open", "[--book N|TITLE]   hand a book to the reader's PC software with the toolbar",
+     nbclip::RunOpen},
+    {"help", "  show the toolbar's help", nbclip::RunHelp},
+    {"shell", "  run the toolbar's commands from standard input in one browser window",
+     nbclip::RunShell},
 };
 
 void PrintUsage(std::ostream& out) {

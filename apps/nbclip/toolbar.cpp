@@ -7,7 +7,7 @@
 
 #include "apps/nbclip/browser/browser.h"
 #include "apps/nbclip/commands.h"
-#include "apps/nbclip/page_fetch.h"
+#include "apps/nbclip/toolbar_session.h"
 #include "platform/win32/ui/automation.h"
 #include "platform/win32/ui/ui.h"
 
@@ -119,23 +119,11 @@ int RunToolbar(Args args) {
   {
     Browser browser;
     if (!page.empty()) {
-      std::u16string address = AddressOf(page);
+      std::u16string address;
       ComPtr<IHTMLDocument2> document;
-      if (withDocument) {
-        Reporter reporter{"nbclip toolbar", true};
-        auto fetch = std::make_shared<PageFetch>();
-        fetch->webOnly = IsWebAddress(address);
-        fetch->reporter = &reporter;
-        platform::mshtml::LoadOptions options;
-        options.fetch = FetcherOf(fetch);
-        if (FAILED(platform::mshtml::LoadDocument(address, options, &document)) || !document) {
-          std::cerr << "nbclip toolbar: cannot load " << page << "\n";
-          CoUninitialize();
-          return kExitFailed;
-        }
-        BSTR url = nullptr;
-        if (SUCCEEDED(document->get_URL(&url)) && url && *url) address = url;
-        SysFreeString(url);
+      if (!LoadShownPage("nbclip toolbar", page, withDocument, address, document)) {
+        CoUninitialize();
+        return kExitFailed;
       }
       std::cout << "page: " << U8(address) << (document ? "" : " (no document)") << "\n";
       browser.Show(address, std::move(document));
