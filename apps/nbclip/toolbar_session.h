@@ -88,6 +88,8 @@ int RunInSession(std::string_view name, Args args);
 int AddInSession(ToolbarSession& session, Args args);
 int OpenInSession(ToolbarSession& session, Args args);
 int HelpInSession(ToolbarSession& session, Args args);
+// books.cpp
+int BooksInSession(ToolbarSession& session, Args args);
 
 // Loads page as the browser shows it: its address, and its document when withDocument. False,
 // reported under who, when it cannot be loaded.
