@@ -24,6 +24,7 @@ int RunToolbar(Args args);
 int RunAdd(Args args);
 int RunOpen(Args args);
 int RunHelp(Args args);
+int RunBooks(Args args);
 int RunShell(Args args);
 
 }  // namespace nbclip

@@ -28,6 +28,10 @@ constexpr Subcommand kSubcommands[] = {
     {"open", "[--book N|TITLE]   hand a book to the reader's PC software with the toolbar",
      nbclip::RunOpen},
     {"help", "  show the toolbar's help", nbclip::RunHelp},
+    {"books",
+     "[new [--title T ...] | show N|TITLE | delete N|TITLE]   list, make, show or delete books "
+     "with the toolbar",
+     nbclip::RunBooks},
     {"shell", "  run the toolbar's commands from standard input in one browser window",
      nbclip::RunShell},
 };

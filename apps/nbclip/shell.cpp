@@ -23,6 +23,10 @@ constexpr SessionCommandEntry kSessionCommands[] = {
     {"open", "[--book N|TITLE]   hand the book to the reader's PC software (button 2)",
      OpenInSession},
     {"help", "  show the toolbar's help (button 4)", HelpInSession},
+    {"books",
+     "[new [--title T ...] | show N|TITLE | delete N|TITLE]   the book management "
+     "dialog (button 3)",
+     BooksInSession},
 };
 
 // The words of line, or nothing when a quote is left open.

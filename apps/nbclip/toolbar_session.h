@@ -88,6 +88,8 @@ int RunInSession(std::string_view name, Args args);
 int AddInSession(ToolbarSession& session, Args args);
 int OpenInSession(ToolbarSession& session, Args args);
 int HelpInSession(ToolbarSession& session, Args args);
+// books.cpp
+int BooksInSession(ToolbarSession& session, Args args);
 
 // The text of a combo box's row; empty when there is no such row.
 std::u16string ComboRowText(HWND combo, int row);

@@ -122,6 +122,9 @@ LRESULT CToolbarBand::OnCommand(WPARAM wParam, LPARAM) {
     case ID_BOOK_SELECTED:
       if (HIWORD(wParam) == 1) FollowComboSelection();
       break;
+    case ID_MANAGE_BOOKS:
+      ManageBooks();
+      break;
     default:
       break;
   }

@@ -8,6 +8,7 @@
 #include "platform/com/bandhost.h"
 #include "platform/com/object.h"
 #include "toolbar/band/book_combo_box.h"
+#include "toolbar/band/book_list_dialog.h"
 #include "toolbar/com/module.h"
 
 class CToolbarBand final
@@ -67,10 +68,13 @@ class CToolbarBand final
   void HandBookToReader();  // 1001
   void ShowHelp();          // 1003
   void FollowComboSelection();
+  // book_management.cpp: the book management dialog (button 3).
+  void ManageBooks();
 
   int bookIndex = 0;  // the current book's row, remembered for the book management dialog
   CBookComboBox bookCombo{*this};
   CShelvaryManager bookList;
+  CBookListDialog bookListDialog;
   BOOL hasFocus = FALSE;
   HWND parentWindow = nullptr;  // the band host's window, from the site
   HWND bandWindow = nullptr;    // null until created and after CloseDW
