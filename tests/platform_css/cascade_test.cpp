@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/win32/ui/user.h"
 #include "tests/platform_css/fake_tree.h"
 
 namespace {
@@ -264,6 +265,24 @@ TEST(Cascade, Media) {
       {"nested media", "@media screen { @media print { p{color:red} } p{font-weight:bold} }",
        "<p id=t>", kColor, "#000000"},
   });
+}
+
+// Media queries measure against the screen the window system reports, not a size of their own.
+TEST(Cascade, MediaSeesTheWindowSystemsScreen) {
+  const std::string w = std::to_string(GetSystemMetrics(SM_CXSCREEN));
+  const std::string h = std::to_string(GetSystemMetrics(SM_CYSCREEN));
+  const std::string queries[] = {
+      "(width: " + w + "px) and (height: " + h + "px)",
+      "(device-width: " + w + "px) and (device-height: " + h + "px)",
+      "(min-width: " + w + "px) and (max-width: " + w + "px)",
+  };
+  for (const std::string& q : queries) {
+    std::string css = "@media " + q + " { p{color:red} }";
+    EXPECT_EQ(Read(css.c_str(), "<p id=t>", kColor), "red") << q;
+  }
+  std::string wider = "@media (min-width: " + std::to_string(GetSystemMetrics(SM_CXSCREEN) + 1) +
+                      "px) { p{color:red} }";
+  EXPECT_EQ(Read(wider.c_str(), "<p id=t>", kColor), "#000000");
 }
 
 TEST(Cascade, CustomProperties) {

@@ -82,10 +82,6 @@ std::shared_ptr<ClassRecord> FindClass(HINSTANCE inst, LPCWSTR name);
 // Hiding or destroying the window that holds the focus moves the focus to its parent.
 void MoveFocusAway(HWND hwnd);
 
-// The screen the headless desktop stands for.
-constexpr int kScreenWidth = 1280;
-constexpr int kScreenHeight = 1024;
-
 // Procedures of the system classes.
 LRESULT StaticProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ButtonProc(HWND, UINT, WPARAM, LPARAM);

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/display/screen.h"
 #include "platform/win32/ui/internal.h"
 
 namespace platform::ui::detail {
@@ -322,7 +323,7 @@ HWND GetDesktopWindow() {
     w->cls = desktopClass;
     w->proc = DefWindowProcW;
     w->style = WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN;
-    w->rect = RECT{0, 0, kScreenWidth, kScreenHeight};
+    w->rect = RECT{0, 0, platform::display::kScreen.width, platform::display::kScreen.height};
     w->thread = std::this_thread::get_id();
     w->destroying = false;
     t.windows[w->hwnd] = w;

@@ -1,4 +1,5 @@
 // Window geometry: client and window rectangles, moving and sizing, coordinate mapping, the screen.
+#include "platform/display/screen.h"
 #include "platform/win32/ui/internal.h"
 
 using namespace platform::ui::detail;
@@ -93,9 +94,9 @@ int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
 int GetSystemMetrics(int index) {
   switch (index) {
     case SM_CXSCREEN:
-      return kScreenWidth;
+      return platform::display::kScreen.width;
     case SM_CYSCREEN:
-      return kScreenHeight;
+      return platform::display::kScreen.height;
     default:
       return 0;
   }
