@@ -1,11 +1,12 @@
-// The state of one AddPage call: the book, the page and text block being filled, the address of
-// the document (to make relative references absolute), the comment markers, the anchors of
-// internal links and the book's list of cached images. Created, configured, run once through
-// AddDocument (or LoadAndAddDocument) and deleted by CNBParser::AddPage.
+// The converter of one AddPage call: configured, run once through AddDocument (or
+// LoadAndAddDocument) and deleted by CNBParser::AddPage. That is all a caller sees.
 //
-// The members are public because the converter is spread over several sources by subject
-// (document entry, walker, text blocks, element handlers, links, images, loading) and the
-// engine's tests inspect them; nothing outside the library sees this class.
+// Behind it is the state of the conversion (the book, the page and text block being filled, the
+// document's address for relative references, the comment markers, the anchors of internal
+// links, the book's cached images) and its steps, spread over the engine's sources by subject
+// (document entry, walker, text blocks, element handlers, links, images, loading). They are
+// protected so that the engine's tests can reach them through a subclass; nothing outside the
+// library sees this class.
 #pragma once
 
 #include <memory>
@@ -59,6 +60,13 @@ class CHtmlPageConverter {
   // Loads an address into a document of its own and converts it (the page loading code).
   int LoadAndAddDocument(const unsigned short* url, int depth);
 
+  // The marker comments as configured; the walker's comment test reads them.
+  std::u16string m_strStartComment;
+  std::u16string m_strEndComment;
+  std::u16string m_strStartExceptComment;
+  std::u16string m_strEndExceptComment;
+
+ protected:
   // Document and frames.
   int ConvertDocumentTree(IHTMLDocument2* doc, int depth);
   int ConvertDocument(IHTMLDocument2* doc);
@@ -139,11 +147,7 @@ class CHtmlPageConverter {
   ComPtr<IHTMLStyleSheetsCollection> m_pStyleSheets;
   std::u16string m_strCacheDir = u"cash\\";
   BOOL m_bOutputOn = 0;
-  std::u16string m_strEndComment;
-  std::u16string m_strStartComment;
   BOOL m_bInExcept = 0;
-  std::u16string m_strEndExceptComment;
-  std::u16string m_strStartExceptComment;
   int m_nDepth = 0;
   std::vector<CNBKImageStreamObject*>* m_pImageStreams = nullptr;
   std::vector<std::u16string>* m_pImageNames = nullptr;

@@ -23,6 +23,27 @@ inline const std::vector<std::string> kLayout = {
     "AddText",    "AddCommand", ".Write",    "AddBlock",     "SetLocation", "AddRuledLine",
     "TextButton", "SetJumpTo",  "PlotImage", "CreateObject", "ImageStream"};
 
+// The converter with the internals the engine's tests look at or drive directly.
+class InspectableConverter : public CHtmlPageConverter {
+ public:
+  using CHtmlPageConverter::AddImage;
+  using CHtmlPageConverter::CloseTextBlock;
+  using CHtmlPageConverter::FindCachedImage;
+  using CHtmlPageConverter::OpenTextBlock;
+  using CHtmlPageConverter::WalkNode;
+
+  using CHtmlPageConverter::m_linkAnchors;
+  using CHtmlPageConverter::m_nDepth;
+  using CHtmlPageConverter::m_pPage;
+  using CHtmlPageConverter::m_pTextBlock;
+  using CHtmlPageConverter::m_pTextObject;
+  using CHtmlPageConverter::m_strCacheDir;
+  using CHtmlPageConverter::m_strObject;
+  using CHtmlPageConverter::m_strScheme;
+  using CHtmlPageConverter::m_strServer;
+  using CHtmlPageConverter::m_styleReader;
+};
+
 struct Markers {
   std::u16string start, end, exceptStart, exceptEnd;
 };
@@ -36,7 +57,7 @@ class ConverterTest : public testing::Test {
     Fresh();
   }
   void Fresh() {
-    conv_ = std::make_unique<CHtmlPageConverter>();
+    conv_ = std::make_unique<InspectableConverter>();
     conv_->SetBook(book_.get());
     conv_->SetImageNames(&names_);
     conv_->SetImageStreams(&streams_);
@@ -59,7 +80,7 @@ class ConverterTest : public testing::Test {
   Calls Layout() const { return recording::Only(kLayout); }
 
   std::unique_ptr<CNBKBook> book_;
-  std::unique_ptr<CHtmlPageConverter> conv_;
+  std::unique_ptr<InspectableConverter> conv_;
   std::vector<std::u16string> names_;
   std::vector<CNBKImageStreamObject*> streams_;
   std::shared_ptr<fakedom::Document> doc_;

@@ -9,6 +9,7 @@
 #include "platform/com/com.h"
 #include "platform/inet/internet.h"
 #include "tests/parser_loading/iconv_text.h"
+#include "tests/support/case_file.h"
 #include "tests/support/http_server.h"
 
 namespace {
@@ -30,91 +31,56 @@ std::string Jis(const std::string& in) {
   return std::string(out.data(), n);
 }
 
+std::vector<test_support::DataCase> Cases(const char* file) {
+  return test_support::ReadCaseFile(std::string(NB_TEST_DATA_DIR "/charset/") + file);
+}
+
+std::string Where(const char* file, const test_support::DataCase& c) {
+  return std::string(file) + ":" + std::to_string(c.line);
+}
+
 TEST(CharsetCodeFromName, WordsInTheirOrder) {
-  struct Case {
-    const char16_t* name;
-    CharsetCode code;
-  } cases[] = {
-      {u"Shift_JIS", 1},   {u"shift_jis", 1},    {u"x-sjis", 1},    {u"EUC-JP", 2},
-      {u"euc-jp", 2},      {u"x-euc-jis", 2},    {u"UTF-8", 17},    {u"utf-8", 17},
-      {u"unicode", 16},    {u"JIS", 3},          {u"x-jis7", 3},    {u"ISO-2022-JP", 3},
-      {u"iso-2022-jp", 3}, {u"UTF-16", 16},      {u"utf-16le", 16}, {u"UTF-16LE", 16},
-      {u"ISO-8859-1", 0},  {u"windows-1252", 0}, {u"utf8", 0},      {u"", 0},
-      {u"\"utf-8\"", 17},  {u"EUC-JP; x", 2},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(platform::com::Utf16ToUtf8(c.name));
-    EXPECT_EQ(CharsetCodeFromName(std::u16string_view(c.name)), c.code);
-    std::u16string copy = c.name;
-    std::vector<unsigned short> wide(copy.begin(), copy.end());
+  for (const auto& c : Cases("names.txt")) {
+    SCOPED_TRACE(Where("names.txt", c) + " " + c.Get("name"));
+    CharsetCode code = std::stoi(c.Get("code"));
+    std::u16string name = Utf8ToUtf16(c.Get("name"));
+    EXPECT_EQ(CharsetCodeFromName(std::u16string_view(name)), code);
+    std::vector<unsigned short> wide(name.begin(), name.end());
     wide.push_back(0);
-    EXPECT_EQ(CharsetCodeFromName(wide.data()), c.code);
+    EXPECT_EQ(CharsetCodeFromName(wide.data()), code);
   }
   EXPECT_EQ(CharsetCodeFromName(static_cast<const unsigned short*>(nullptr)), 0);
 }
 
 TEST(CharsetNameInChunk, DeclarationForms) {
-  struct Case {
-    const char* chunk;
-    const char* name;  // nullptr: no name found
-  } cases[] = {
-      {R"(<meta http-equiv="Content-Type" content="text/html; charset=Shift_JIS">)", "Shift_JIS"},
-      {R"(<META CONTENT="text/html; CHARSET=EUC-JP" HTTP-EQUIV="Content-Type">)", "EUC-JP"},
-      {R"(<meta charset="utf-8">)", "utf-8"},
-      {R"(<meta charset=utf-8>)", "utf-8"},
-      {R"(<meta charset = "euc-jp" >)", "euc-jp"},
-      {R"(<meta charset='iso-2022-jp'>)", "iso-2022-jp"},
-      {R"(<meta content="text/html;charset=x-sjis;q=1">)", "x-sjis"},
-      {"<meta charset=utf-8\n>", "utf-8"},
-      // The first occurrence decides, even when a later one would be readable.
-      {R"(<p>charset</p> <meta charset="utf-8">)", "/p> <meta charset="},
-      {R"(charset="utf-8")", nullptr},         // at position 0
-      {R"(<meta Charset="utf-8">)", nullptr},  // neither spelling
-      {R"(<meta charset="utf-8)", nullptr},    // closing quote in the next chunk
-      {R"(<meta charset=utf-)", nullptr},      // the name runs on into the next chunk
-      {"<p>no declaration</p>", nullptr},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.chunk);
-    std::optional<std::u16string> name = CharsetNameInChunk(Utf8ToUtf16(c.chunk));
-    if (c.name == nullptr) {
+  for (const auto& c : Cases("chunks.txt")) {
+    SCOPED_TRACE(Where("chunks.txt", c) + " " + c.Get("chunk"));
+    std::optional<std::u16string> name = CharsetNameInChunk(Utf8ToUtf16(c.Get("chunk")));
+    if (!c.fields.contains("name")) {
       EXPECT_FALSE(name.has_value()) << platform::com::Utf16ToUtf8(name.value_or(u""));
     } else {
       ASSERT_TRUE(name.has_value());
-      EXPECT_EQ(*name, Utf8ToUtf16(c.name));
+      EXPECT_EQ(*name, Utf8ToUtf16(c.Get("name")));
     }
   }
 }
 
 TEST(CharsetCodeFromHttpHeader, ContentTypeRules) {
   nbtest::HttpServer server;
-  struct Case {
-    const char* contentType;  // nullptr: no header
-    CharsetCode code;
-  } cases[] = {
-      {"text/html; charset=Shift_JIS", 1},
-      {"text/html; charset=EUC-JP", 2},
-      {"text/html;CHARSET=utf-8", 17},
-      {"text/html; charset=\"utf-8\"", 17},
-      {"text/html; charset=ISO-2022-JP", 3},
-      {"text/html; Charset=Shift_JIS", 0},  // neither spelling
-      {"charset=Shift_JIS", 0},             // at position 0
-      {"text/html; charset=ISO-8859-1", 0},
-      {"text/html", 0},
-      {nullptr, 0},
-  };
   CInternetSession session(u"DOCUMENT GETTER");
   int i = 0;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.contentType ? c.contentType : "(none)");
+  for (const auto& c : Cases("content_types.txt")) {
+    auto type = c.fields.find("content-type");
+    bool header = type != c.fields.end();
+    SCOPED_TRACE(Where("content_types.txt", c) + " " + (header ? type->second : "(none)"));
     std::string path = "/" + std::to_string(i++);
     nbtest::HttpResponse r;
-    if (c.contentType) r.headers = {{"Content-Type", c.contentType}};
+    if (header) r.headers = {{"Content-Type", type->second}};
     r.body = "x";
     server.Serve(path, r);
     std::u16string url = Utf8ToUtf16(server.Url(path));
     std::unique_ptr<CHttpFile> file(session.OpenURL(url.c_str(), 1, INTERNET_FLAG_TRANSFER_BINARY));
-    EXPECT_EQ(CharsetCodeFromHttpHeader(file.get()), c.code);
+    EXPECT_EQ(CharsetCodeFromHttpHeader(file.get()), std::stoi(c.Get("code")));
     file->Close();
   }
   EXPECT_EQ(CharsetCodeFromHttpHeader(nullptr), -1);

@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <system_error>
 #include <optional>
+#include <system_error>
+
+#include "platform/display/screen.h"
 
 namespace platform::mshtml::css {
 
@@ -23,9 +25,6 @@ constexpr KeywordSize kKeywords[] = {
 };
 // A keyword step of "larger" and "smaller".
 constexpr double kStep = 1.2;
-// The screen the model stands for, for viewport units.
-constexpr double kViewportWidthPx = 1024;
-constexpr double kViewportHeightPx = 768;
 
 struct Number {
   double value = 0;
@@ -129,7 +128,8 @@ std::optional<Resolved> ResolveLength(std::string_view text, double parent, Size
     r.unit = SizeUnit::Mm;
     r.written = false;
   } else if (n->unit == "vw" || n->unit == "vh" || n->unit == "vmin" || n->unit == "vmax") {
-    double side = n->unit == "vw" || n->unit == "vmax" ? kViewportWidthPx : kViewportHeightPx;
+    double side =
+        n->unit == "vw" || n->unit == "vmax" ? display::kScreen.width : display::kScreen.height;
     r.units = n->value * side / 100 * UnitsPer(SizeUnit::Px);
     r.unit = SizeUnit::Px;
     r.written = false;
@@ -170,10 +170,9 @@ std::string FormatLength(double units, SizeUnit unit) {
   auto tenThousandths = static_cast<std::uint64_t>(std::ceil(v * 10000 - 1e-6));
   std::string s = std::to_string(tenThousandths / 10000);
   if (std::uint64_t fraction = tenThousandths % 10000; fraction != 0) {
-    char digits[5] = {static_cast<char>('0' + fraction / 1000),
-                      static_cast<char>('0' + fraction / 100 % 10),
-                      static_cast<char>('0' + fraction / 10 % 10),
-                      static_cast<char>('0' + fraction % 10), 0};
+    char digits[5] = {
+        static_cast<char>('0' + fraction / 1000), static_cast<char>('0' + fraction / 100 % 10),
+        static_cast<char>('0' + fraction / 10 % 10), static_cast<char>('0' + fraction % 10), 0};
     std::size_t n = 4;
     while (n > 0 && digits[n - 1] == '0') --n;
     s.push_back('.');

@@ -2,13 +2,13 @@
 
 #include <memory>
 
+#include "platform/display/screen.h"
+
 namespace platform::mshtml::css {
 
 namespace {
 
 constexpr int kMaxBlockNesting = 16;
-constexpr double kViewportWidth = 1024;
-constexpr double kViewportHeight = 768;
 
 bool IsOpener(TokenType k) {
   return k == TokenType::Function || k == TokenType::LeftParen || k == TokenType::LeftBracket ||
@@ -95,9 +95,9 @@ bool FeatureApplies(const Token* begin, const Token* end) {
   bool numeric = true;
   std::string keyword;
   if (name == "width" || name == "device-width") {
-    actual = kViewportWidth;
+    actual = display::kScreen.width;
   } else if (name == "height" || name == "device-height") {
-    actual = kViewportHeight;
+    actual = display::kScreen.height;
   } else if (name == "color") {
     actual = 8;
   } else if (name == "monochrome" || name == "grid") {

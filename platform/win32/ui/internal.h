@@ -75,6 +75,13 @@ LRESULT NotifyParentCommand(HWND control, WORD code);
 LRESULT SendNotify(HWND from, HWND to, NMHDR* hdr);
 
 void RegisterSystemClasses();
+// The class a window of this module and name is made from: the module's own, a global one, or a
+// system class; null when there is none.
+std::shared_ptr<ClassRecord> FindClass(HINSTANCE inst, LPCWSTR name);
+
+// Hiding or destroying the window that holds the focus moves the focus to its parent.
+void MoveFocusAway(HWND hwnd);
+
 // Procedures of the system classes.
 LRESULT StaticProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ButtonProc(HWND, UINT, WPARAM, LPARAM);

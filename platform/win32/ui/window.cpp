@@ -1,25 +1,22 @@
-// Window classes and window records: creation, destruction, focus, geometry, window longs.
+// Window records: creation, destruction, visibility and focus, window longs, text, the default
+// procedure.
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/display/screen.h"
 #include "platform/win32/ui/internal.h"
 
 namespace platform::ui::detail {
 namespace {
 
-constexpr int kScreenWidth = 1280;
-constexpr int kScreenHeight = 1024;
-
 struct Table {
   std::mutex m;
   std::unordered_map<HWND, std::shared_ptr<Window>> windows;
   std::vector<HWND> topLevel;
-  std::vector<std::shared_ptr<ClassRecord>> classes;
   ULONG_PTR nextHandle = 0x10020;
-  ATOM nextAtom = 0xC000;
   HWND desktop = nullptr;
 };
 
@@ -30,21 +27,6 @@ Table& T() {
 }
 
 thread_local HWND t_focus = nullptr;
-
-std::shared_ptr<ClassRecord> FindClassLocked(HINSTANCE inst, LPCWSTR name) {
-  auto& t = T();
-  auto matches = [&](const ClassRecord& c) {
-    if (IS_INTRESOURCE(name)) return c.atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name));
-    return SameName(c.name, name);
-  };
-  for (auto& c : t.classes)
-    if (!c->system && !(c->style & CS_GLOBALCLASS) && c->inst == inst && matches(*c)) return c;
-  for (auto& c : t.classes)
-    if (!c->system && (c->style & CS_GLOBALCLASS) && matches(*c)) return c;
-  for (auto& c : t.classes)
-    if (c->system && matches(*c)) return c;
-  return nullptr;
-}
 
 void Unlink(HWND hwnd) {
   auto& t = T();
@@ -60,27 +42,20 @@ void Unlink(HWND hwnd) {
   t.windows.erase(it);
 }
 
-POINT ClientOrigin(HWND hwnd) {
-  POINT origin{0, 0};
-  for (auto w = Find(hwnd); w; w = w->parent ? Find(w->parent) : nullptr) {
-    origin.x += w->rect.left;
-    origin.y += w->rect.top;
-    if (!w->parent) break;
-  }
-  return origin;
-}
-
 bool FocusWithin(HWND hwnd) {
   HWND focus = t_focus;
   return focus && (focus == hwnd || IsChild(hwnd, focus));
 }
 
-// Hiding or destroying the window that holds the focus moves the focus to its parent.
+}  // namespace
+
 void MoveFocusAway(HWND hwnd) {
   if (!FocusWithin(hwnd)) return;
   auto w = Find(hwnd);
   SetFocus(w && w->parent ? w->parent : nullptr);
 }
+
+namespace {
 
 void SendDestroyTree(HWND hwnd) {
   for (HWND owned : OwnedWindows(hwnd)) DestroyWindow(owned);
@@ -97,17 +72,6 @@ void SendNcDestroyTree(HWND hwnd) {
   SendMessageW(hwnd, WM_NCDESTROY, 0, 0);
   if (t_focus == hwnd) t_focus = nullptr;
   Unlink(hwnd);
-}
-
-void AppendMatching(HWND root, const std::function<bool(HWND)>& stop, bool* done) {
-  for (HWND child : Children(root)) {
-    if (*done) return;
-    if (stop(child)) {
-      *done = true;
-      return;
-    }
-    AppendMatching(child, stop, done);
-  }
 }
 
 }  // namespace
@@ -173,108 +137,9 @@ LRESULT SendNotify(HWND from, HWND to, NMHDR* hdr) {
   return SendMessageW(to, WM_NOTIFY, hdr->idFrom, reinterpret_cast<LPARAM>(hdr));
 }
 
-void RegisterSystemClasses() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    struct {
-      const char16_t* name;
-      WNDPROC proc;
-      int extra;
-    } const kSystem[] = {
-        {u"STATIC", StaticProc, 0},
-        {u"BUTTON", ButtonProc, 0},
-        {u"EDIT", EditProc, 0},
-        {u"COMBOBOX", ComboProc, 0},
-        {u"ComboLBox", ComboListProc, 0},
-        {u"ToolbarWindow32", ToolbarProc, 0},
-        {u"tooltips_class32", ToolTipProc, 0},
-        {u"SysListView32", ListViewProc, 0},
-        {u"#32770", DialogClassProc, DLGWINDOWEXTRA},
-        {u"#32769", DefWindowProcW, 0},
-    };
-    auto& t = T();
-    std::lock_guard lock(t.m);
-    for (const auto& s : kSystem) {
-      auto c = std::make_shared<ClassRecord>();
-      c->name = s.name;
-      c->atom = t.nextAtom++;
-      c->style = CS_GLOBALCLASS;
-      c->proc = s.proc;
-      c->cbWndExtra = s.extra;
-      c->system = true;
-      t.classes.push_back(c);
-    }
-  });
-}
-
 }  // namespace platform::ui::detail
 
 using namespace platform::ui::detail;
-
-ATOM RegisterClassW(const WNDCLASSW* wc) {
-  if (!wc || !wc->lpszClassName || IS_INTRESOURCE(wc->lpszClassName) || !wc->lpfnWndProc) return 0;
-  RegisterSystemClasses();
-  auto& t = T();
-  std::lock_guard lock(t.m);
-  for (auto& c : t.classes) {
-    if (c->system || !SameName(c->name, wc->lpszClassName)) continue;
-    // A module registers a name once; a global class takes the name for every module.
-    if (c->inst == wc->hInstance || (c->style & CS_GLOBALCLASS)) return 0;
-  }
-  auto c = std::make_shared<ClassRecord>();
-  c->name = wc->lpszClassName;
-  c->atom = t.nextAtom++;
-  c->style = wc->style;
-  c->proc = wc->lpfnWndProc;
-  c->cbClsExtra = std::max(0, wc->cbClsExtra);
-  c->cbWndExtra = std::max(0, wc->cbWndExtra);
-  c->inst = wc->hInstance;
-  c->icon = wc->hIcon;
-  c->cursor = wc->hCursor;
-  c->background = wc->hbrBackground;
-  t.classes.push_back(c);
-  return c->atom;
-}
-
-BOOL UnregisterClassW(LPCWSTR className, HINSTANCE inst) {
-  if (!className) return FALSE;
-  auto& t = T();
-  std::lock_guard lock(t.m);
-  for (auto it = t.classes.begin(); it != t.classes.end(); ++it) {
-    auto& c = **it;
-    bool named = IS_INTRESOURCE(className)
-                     ? c.atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(className))
-                     : SameName(c.name, className);
-    if (!c.system && named && c.inst == inst) {
-      t.classes.erase(it);
-      return TRUE;
-    }
-  }
-  return FALSE;
-}
-
-BOOL GetClassInfoW(HINSTANCE inst, LPCWSTR className, WNDCLASSW* out) {
-  if (!className || !out) return FALSE;
-  RegisterSystemClasses();
-  std::shared_ptr<ClassRecord> c;
-  {
-    std::lock_guard lock(T().m);
-    c = FindClassLocked(inst, className);
-  }
-  if (!c) return FALSE;
-  *out = WNDCLASSW{c->style, c->proc,   c->cbClsExtra, c->cbWndExtra, c->system ? nullptr : c->inst,
-                   c->icon,  c->cursor, c->background, nullptr,       className};
-  return c->atom;
-}
-
-int GetClassNameW(HWND hwnd, LPWSTR buf, int cch) {
-  auto w = Find(hwnd);
-  if (!w || !buf || cch <= 0) return 0;
-  int n = std::min<int>(static_cast<int>(w->cls->name.size()), cch - 1);
-  std::copy_n(w->cls->name.data(), n, buf);
-  buf[n] = 0;
-  return n;
-}
 
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
                      int y, int width, int height, HWND parent, HMENU menu, HINSTANCE inst,
@@ -295,11 +160,11 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   height = std::max(0, height);
 
   auto w = std::make_shared<Window>();
+  w->cls = FindClass(inst, className);
+  if (!w->cls) return nullptr;
   auto& t = T();
   {
     std::lock_guard lock(t.m);
-    w->cls = FindClassLocked(inst, className);
-    if (!w->cls) return nullptr;
     w->hwnd = reinterpret_cast<HWND>(t.nextHandle);
     t.nextHandle += 4;
     w->style = style & ~WS_VISIBLE;  // shown after WM_CREATE, as on Windows
@@ -358,12 +223,6 @@ BOOL DestroyWindow(HWND hwnd) {
 
 BOOL IsWindow(HWND hwnd) {
   return Find(hwnd) != nullptr;
-}
-
-BOOL IsChild(HWND parent, HWND hwnd) {
-  for (auto w = Find(hwnd); w && w->parent; w = Find(w->parent))
-    if (w->parent == parent) return TRUE;
-  return FALSE;
 }
 
 BOOL ShowWindow(HWND hwnd, int cmd) {
@@ -439,13 +298,6 @@ HWND GetActiveWindow() {
   return h;
 }
 
-HWND GetParent(HWND hwnd) {
-  auto w = Find(hwnd);
-  if (!w) return nullptr;
-  if (w->style & WS_CHILD) return w->parent;
-  return (w->style & WS_POPUP) ? w->owner : nullptr;
-}
-
 HWND SetParent(HWND child, HWND newParent) {
   auto w = Find(child);
   if (!w || (newParent && !IsWindow(newParent)) || newParent == child) return nullptr;
@@ -460,182 +312,24 @@ HWND SetParent(HWND child, HWND newParent) {
   return old ? old : t.desktop;
 }
 
-HWND GetWindow(HWND hwnd, UINT cmd) {
-  auto w = Find(hwnd);
-  if (!w) return nullptr;
-  if (cmd == GW_CHILD) {
-    auto kids = Children(hwnd);
-    return kids.empty() ? nullptr : kids.front();
-  }
-  if (cmd == GW_OWNER) return w->owner;
-  auto siblings = w->parent ? Children(w->parent) : TopLevelWindows();
-  auto it = std::find(siblings.begin(), siblings.end(), hwnd);
-  if (it == siblings.end()) return nullptr;
-  switch (cmd) {
-    case GW_HWNDFIRST:
-      return siblings.front();
-    case GW_HWNDLAST:
-      return siblings.back();
-    case GW_HWNDNEXT:
-      return it + 1 == siblings.end() ? nullptr : *(it + 1);
-    case GW_HWNDPREV:
-      return it == siblings.begin() ? nullptr : *(it - 1);
-    default:
-      return nullptr;
-  }
-}
-
 HWND GetDesktopWindow() {
-  RegisterSystemClasses();
+  auto desktopClass = FindClass(nullptr, u"#32769");
   auto& t = T();
   std::lock_guard lock(t.m);
   if (!t.desktop) {
     auto w = std::make_shared<Window>();
     w->hwnd = reinterpret_cast<HWND>(t.nextHandle);
     t.nextHandle += 4;
-    w->cls = FindClassLocked(nullptr, u"#32769");
+    w->cls = desktopClass;
     w->proc = DefWindowProcW;
     w->style = WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN;
-    w->rect = RECT{0, 0, kScreenWidth, kScreenHeight};
+    w->rect = RECT{0, 0, platform::display::kScreen.width, platform::display::kScreen.height};
     w->thread = std::this_thread::get_id();
     w->destroying = false;
     t.windows[w->hwnd] = w;
     t.desktop = w->hwnd;
   }
   return t.desktop;
-}
-
-namespace {
-bool Matches(HWND hwnd, LPCWSTR className, LPCWSTR windowName) {
-  auto w = Find(hwnd);
-  if (!w) return false;
-  if (className) {
-    bool ok = IS_INTRESOURCE(className)
-                  ? w->cls->atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(className))
-                  : SameName(w->cls->name, className);
-    if (!ok) return false;
-  }
-  return !windowName || w->text == windowName;
-}
-}  // namespace
-
-HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
-  for (HWND h : TopLevelWindows())
-    if (Matches(h, className, windowName)) return h;
-  return nullptr;
-}
-
-HWND FindWindowExW(HWND parent, HWND childAfter, LPCWSTR className, LPCWSTR windowName) {
-  if (parent == GetDesktopWindow()) parent = nullptr;
-  auto list = parent ? Children(parent) : TopLevelWindows();
-  auto it = list.begin();
-  if (childAfter) {
-    it = std::find(list.begin(), list.end(), childAfter);
-    if (it == list.end()) return nullptr;
-    ++it;
-  }
-  for (; it != list.end(); ++it)
-    if (Matches(*it, className, windowName)) return *it;
-  return nullptr;
-}
-
-BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM lParam) {
-  if (!proc) return FALSE;
-  bool done = false;
-  std::function<bool(HWND)> visit = [&](HWND h) { return !proc(h, lParam); };
-  if (parent) {
-    AppendMatching(parent, visit, &done);
-  } else {
-    for (HWND top : TopLevelWindows()) {
-      if (done || (done = visit(top))) break;
-      AppendMatching(top, visit, &done);
-    }
-  }
-  return TRUE;
-}
-
-BOOL GetClientRect(HWND hwnd, RECT* rect) {
-  auto w = Find(hwnd);
-  if (!w || !rect) return FALSE;
-  *rect = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
-  return TRUE;
-}
-
-BOOL GetWindowRect(HWND hwnd, RECT* rect) {
-  auto w = Find(hwnd);
-  if (!w || !rect) return FALSE;
-  POINT origin = w->parent ? ClientOrigin(w->parent) : POINT{0, 0};
-  *rect = RECT{w->rect.left + origin.x, w->rect.top + origin.y, w->rect.right + origin.x,
-               w->rect.bottom + origin.y};
-  return TRUE;
-}
-
-BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
-  auto w = Find(hwnd);
-  if (!w) return FALSE;
-  WINDOWPOS pos{hwnd, insertAfter, x, y, cx, cy, flags};
-  if (flags & SWP_NOMOVE) {
-    pos.x = w->rect.left;
-    pos.y = w->rect.top;
-  }
-  if (flags & SWP_NOSIZE) {
-    pos.cx = w->rect.right - w->rect.left;
-    pos.cy = w->rect.bottom - w->rect.top;
-  }
-  SendMessageW(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
-  if (!IsWindow(hwnd)) return FALSE;
-  pos.cx = std::max(0, pos.cx);
-  pos.cy = std::max(0, pos.cy);
-  w->rect = RECT{pos.x, pos.y, pos.x + pos.cx, pos.y + pos.cy};
-  if (flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
-  if ((flags & SWP_HIDEWINDOW) && (w->style & WS_VISIBLE)) {
-    w->style &= ~WS_VISIBLE;
-    MoveFocusAway(hwnd);
-  }
-  SendMessageW(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
-  return TRUE;
-}
-
-BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL) {
-  return SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-BOOL ClientToScreen(HWND hwnd, POINT* pt) {
-  if (!IsWindow(hwnd) || !pt) return FALSE;
-  POINT o = ClientOrigin(hwnd);
-  pt->x += o.x;
-  pt->y += o.y;
-  return TRUE;
-}
-
-BOOL ScreenToClient(HWND hwnd, POINT* pt) {
-  if (!IsWindow(hwnd) || !pt) return FALSE;
-  POINT o = ClientOrigin(hwnd);
-  pt->x -= o.x;
-  pt->y -= o.y;
-  return TRUE;
-}
-
-int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
-  POINT a = from ? ClientOrigin(from) : POINT{0, 0};
-  POINT b = to ? ClientOrigin(to) : POINT{0, 0};
-  LONG dx = a.x - b.x, dy = a.y - b.y;
-  for (UINT i = 0; points && i < count; ++i) {
-    points[i].x += dx;
-    points[i].y += dy;
-  }
-  return MAKELONG(static_cast<WORD>(dx), static_cast<WORD>(dy));
-}
-
-int GetSystemMetrics(int index) {
-  switch (index) {
-    case SM_CXSCREEN:
-      return kScreenWidth;
-    case SM_CYSCREEN:
-      return kScreenHeight;
-    default:
-      return 0;
-  }
 }
 
 LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
