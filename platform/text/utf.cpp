@@ -11,16 +11,6 @@ constexpr bool IsLowSurrogate(char32_t c) {
   return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-void AppendUtf16(char32_t cp, std::u16string& out) {
-  if (cp >= 0x10000) {
-    cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  } else {
-    out.push_back(static_cast<char16_t>(cp));
-  }
-}
-
 void AppendUtf8(char32_t cp, std::string& out) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
@@ -42,14 +32,22 @@ void AppendUtf8(char32_t cp, std::string& out) {
 }  // namespace
 
 bool DecodeUtf8(std::string_view in, std::u16string& out, OnInvalid onInvalid) {
-  out.reserve(out.size() + in.size());
+  // No byte yields more than one UTF-16 unit (four bytes make two), so the room is made once
+  // and written through a pointer: text runs are many and mostly ASCII.
+  const std::size_t base = out.size();
+  out.resize(base + in.size());
+  char16_t* w = out.data() + base;
+  auto finish = [&](bool ok) {
+    out.resize(static_cast<std::size_t>(w - out.data()));
+    return ok;
+  };
   const auto* s = reinterpret_cast<const unsigned char*>(in.data());
   const std::size_t n = in.size();
   std::size_t i = 0;
   while (i < n) {
     unsigned char c = s[i];
     if (c < 0x80) {
-      out.push_back(c);
+      *w++ = c;
       ++i;
       continue;
     }
@@ -76,16 +74,22 @@ bool DecodeUtf8(std::string_view in, std::u16string& out, OnInvalid onInvalid) {
       ok = false;
     }
     if (!ok) {
-      if (onInvalid == OnInvalid::kFail) return false;
+      if (onInvalid == OnInvalid::kFail) return finish(false);
       // One replacement per bad byte: the next byte may start a good sequence.
-      out.push_back(u'\uFFFD');
+      *w++ = u'\uFFFD';
       ++i;
       continue;
     }
-    AppendUtf16(cp, out);
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      *w++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *w++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      *w++ = static_cast<char16_t>(cp);
+    }
     i += len;
   }
-  return true;
+  return finish(true);
 }
 
 bool EncodeUtf8(std::u16string_view in, std::string& out, OnInvalid onInvalid) {

@@ -247,6 +247,7 @@ class VarResolver {
 }  // namespace
 
 struct Cascade::Impl {
+  class Computation;
   std::vector<std::shared_ptr<const StyleSheet>> sheets;
 
   // Substituted and parsed var() declarations, by declaration and the custom properties they
@@ -374,26 +375,35 @@ std::size_t Cascade::MatchWork() const {
   return impl_->workSpent;
 }
 
-ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent,
-                               std::string_view styleAttribute) const {
-  ComputedStyle out;
-  static const Filter kEmpty{};
-  const Filter* ancestors = nullptr;
-  if (parent && parent->ancestorFilterValid) {
-    ancestors = &parent->ancestorFilter;
-  } else if (!e.Parent()) {
-    ancestors = &kEmpty;
+// One element's style, worked out as the cascade orders it: the rules that match (the user
+// agent's and the authors' share the buckets, their keys rank them), presentational hints, the
+// style attribute, custom properties, then each property's value from its winner, its parent
+// (inheritance) or its initial value, and last the computed sizes.
+class Cascade::Impl::Computation {
+ public:
+  Computation(const Impl& impl, const ElementView& e, const ComputedStyle* parent)
+      : impl_(impl), e_(e), parent_(parent) {}
+
+  ComputedStyle Run(std::string_view styleAttribute) {
+    MatchRules();
+    AddHints();
+    AddStyleAttribute(styleAttribute);
+    ResolveCustomProperties();
+    ResolveValues();
+    ResolveFontSize(out_, parent_, fromParent_[static_cast<std::size_t>(Property::FontSize)],
+                    fromParent_[static_cast<std::size_t>(Property::LineHeight)]);
+    ExtendAncestorFilter();
+    return std::move(out_);
   }
 
-  std::array<Winner, kLonghandCount> winners{};
-  std::vector<CustomWinner> custom;
-  auto consider = [&](const Declaration& d, std::uint64_t key) {
+ private:
+  void Consider(const Declaration& d, std::uint64_t key) {
     if (d.id == PropId::Custom) {
-      custom.push_back({d.name, key, &d, static_cast<std::uint32_t>(custom.size())});
+      custom_.push_back({d.name, key, &d, static_cast<std::uint32_t>(custom_.size())});
       return;
     }
     auto apply = [&](Property p) {
-      Winner& w = winners[static_cast<std::size_t>(p)];
+      Winner& w = winners_[static_cast<std::size_t>(p)];
       if (!w.decl || key >= w.key) w.key = key, w.decl = &d;
     };
     if (IsLonghand(d.id)) {
@@ -401,188 +411,217 @@ ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent
     } else {
       for (Property p : LonghandsOf(d.id)) apply(p);
     }
-  };
-  // Counted locally and added once: the count is shared by every element.
-  const std::size_t before = impl_->workSpent.load(std::memory_order_relaxed);
-  const std::size_t limit = impl_->workLimit;
-  std::size_t work = before;
-  bool cut = false;
-  auto tryEntries = [&](const std::vector<Entry>& entries) {
+  }
+
+  // User-agent and author rules, by the buckets of the element's id, classes and tag, then the
+  // universal ones. The work is counted locally and added once: the count is shared by every
+  // element.
+  void MatchRules() {
+    static const Filter kEmpty{};
+    if (parent_ && parent_->ancestorFilterValid) {
+      ancestors_ = &parent_->ancestorFilter;
+    } else if (!e_.Parent()) {
+      ancestors_ = &kEmpty;
+    }
+    const std::size_t before = impl_.workSpent.load(std::memory_order_relaxed);
+    work_ = before;
+    id_ = e_.Id();
+    if (!id_.empty()) {
+      if (auto it = impl_.byId.find(id_); it != impl_.byId.end()) TryEntries(it->second);
+    }
+    classes_ = ClassNames(e_);
+    for (std::string_view c : classes_) {
+      if (auto it = impl_.byClass.find(c); it != impl_.byClass.end()) TryEntries(it->second);
+    }
+    if (auto it = impl_.byTag.find(e_.LocalName()); it != impl_.byTag.end()) {
+      TryEntries(it->second);
+    }
+    TryEntries(impl_.universal);
+    impl_.workSpent.fetch_add(work_ - before, std::memory_order_relaxed);
+    if (cut_) impl_.cutShort = true;
+  }
+
+  void TryEntries(const std::vector<Entry>& entries) {
+    const std::size_t limit = impl_.workLimit;
     for (const Entry& entry : entries) {
       // A bucket lists the user agent's rules first, so past the bound the rest are author
       // rules, all left out.
-      if (entry.origin != Origin::UserAgent && work >= limit) {
-        cut = true;
+      if (entry.origin != Origin::UserAgent && work_ >= limit) {
+        cut_ = true;
         break;
       }
-      ++work;
+      ++work_;
       const ComplexSelector& sel = *entry.selector;
-      if (ancestors) {
-        bool possible = true;
-        for (std::uint32_t h : sel.ancestorHashes) {
-          if (h && !FilterMayHave(*ancestors, h)) {
-            possible = false;
-            break;
-          }
-        }
-        if (!possible) continue;
-      }
+      if (ancestors_ && !AncestorsMayMatch(sel)) continue;
       // Each selector has its own budget, so one costly rule cannot starve the others.
       MatchBudget budget;
-      bool matched = Matches(sel, e, budget);
+      bool matched = Matches(sel, e_, budget);
       // Steps weigh less than rules tried: a long sibling walk is a real page's cost, a vast
       // number of rules a hostile one's.
-      work += budget.steps / 8;
+      work_ += budget.steps / 8;
       if (!matched) continue;
       for (const Declaration& d : entry.rule->declarations) {
-        consider(d, Key(entry.origin, d.important, sel.specificity, entry.order));
+        Consider(d, Key(entry.origin, d.important, sel.specificity, entry.order));
       }
     }
-  };
+  }
 
-  std::string_view id = e.Id();
-  if (!id.empty()) {
-    if (auto it = impl_->byId.find(id); it != impl_->byId.end()) tryEntries(it->second);
+  bool AncestorsMayMatch(const ComplexSelector& sel) const {
+    for (std::uint32_t h : sel.ancestorHashes) {
+      if (h && !FilterMayHave(*ancestors_, h)) return false;
+    }
+    return true;
   }
-  std::vector<std::string_view> classes = ClassNames(e);
-  for (std::string_view c : classes) {
-    if (auto it = impl_->byClass.find(c); it != impl_->byClass.end()) tryEntries(it->second);
-  }
-  if (auto it = impl_->byTag.find(e.LocalName()); it != impl_->byTag.end()) tryEntries(it->second);
-  tryEntries(impl_->universal);
-  impl_->workSpent.fetch_add(work - before, std::memory_order_relaxed);
-  if (cut) impl_->cutShort = true;
 
-  std::vector<Declaration> hints;
-  AddPresentationalHints(e, hints);
-  for (std::size_t i = 0; i < hints.size(); ++i) {
-    consider(hints[i], Key(Origin::Hint, false, 0, static_cast<std::uint32_t>(i)));
+  void AddHints() {
+    AddPresentationalHints(e_, hints_);
+    for (std::size_t i = 0; i < hints_.size(); ++i) {
+      Consider(hints_[i], Key(Origin::Hint, false, 0, static_cast<std::uint32_t>(i)));
+    }
   }
-  std::vector<Declaration> inlineStyle;
-  if (!styleAttribute.empty()) inlineStyle = ParseStyleAttribute(styleAttribute);
-  for (std::size_t i = 0; i < inlineStyle.size(); ++i) {
-    consider(inlineStyle[i], Key(Origin::StyleAttribute, inlineStyle[i].important, 0,
-                                 static_cast<std::uint32_t>(i)));
+
+  void AddStyleAttribute(std::string_view styleAttribute) {
+    if (!styleAttribute.empty()) inlineStyle_ = ParseStyleAttribute(styleAttribute);
+    for (std::size_t i = 0; i < inlineStyle_.size(); ++i) {
+      Consider(inlineStyle_[i], Key(Origin::StyleAttribute, inlineStyle_[i].important, 0,
+                                    static_cast<std::uint32_t>(i)));
+    }
   }
 
   // Custom properties first: the others may refer to them.
-  const CustomProperties* inheritedCustom = parent ? parent->custom.get() : nullptr;
-  // One winner per name: the highest key, and of equal keys (one rule) the last declared.
-  std::sort(custom.begin(), custom.end(), [](const CustomWinner& a, const CustomWinner& b) {
-    if (a.name != b.name) return a.name < b.name;
-    if (a.key != b.key) return a.key < b.key;
-    return a.seq < b.seq;
-  });
-  // Unique from the back keeps the last of each name, packed at the end.
-  auto kept =
-      std::unique(custom.rbegin(), custom.rend(),
-                  [](const CustomWinner& a, const CustomWinner& b) { return a.name == b.name; });
-  custom.erase(custom.begin(), kept.base());
-  VarResolver vars(custom, inheritedCustom);
-  if (custom.empty()) {
-    if (parent) out.custom = parent->custom;
-  } else {
-    out.custom = vars.Result();
+  void ResolveCustomProperties() {
+    // One winner per name: the highest key, and of equal keys (one rule) the last declared.
+    std::sort(custom_.begin(), custom_.end(), [](const CustomWinner& a, const CustomWinner& b) {
+      if (a.name != b.name) return a.name < b.name;
+      if (a.key != b.key) return a.key < b.key;
+      return a.seq < b.seq;
+    });
+    // Unique from the back keeps the last of each name, packed at the end.
+    auto kept =
+        std::unique(custom_.rbegin(), custom_.rend(),
+                    [](const CustomWinner& a, const CustomWinner& b) { return a.name == b.name; });
+    custom_.erase(custom_.begin(), kept.base());
+    vars_.emplace(custom_, parent_ ? parent_->custom.get() : nullptr);
+    if (custom_.empty()) {
+      if (parent_) out_.custom = parent_->custom;
+    } else {
+      out_.custom = vars_->Result();
+    }
   }
 
-  auto inheritedValue = [&](Property p) -> const std::string& {
-    return parent ? parent->Get(p) : InitialValue(p);
-  };
-  auto unsetValue = [&](Property p) -> const std::string& {
-    return IsInherited(p) ? inheritedValue(p) : InitialValue(p);
-  };
-  // Declarations with var() are parsed once substituted; a shorthand's result serves all its
+  const std::string& InheritedValue(Property p) const {
+    return parent_ ? parent_->Get(p) : InitialValue(p);
+  }
+  const std::string& UnsetValue(Property p) const {
+    return IsInherited(p) ? InheritedValue(p) : InitialValue(p);
+  }
+  const std::string& WideValue(CssWide wide, Property p) const {
+    switch (wide) {
+      case CssWide::Inherit:
+        return InheritedValue(p);
+      case CssWide::Initial:
+        return InitialValue(p);
+      case CssWide::Unset:
+      case CssWide::None:
+        break;
+    }
+    return UnsetValue(p);
+  }
+
+  // A declaration with var() is parsed once substituted; a shorthand's result serves all its
   // longhands.
-  std::vector<
-      std::pair<const Declaration*, std::optional<std::vector<std::pair<Property, std::string>>>>>
-      substituted;
-  auto varValue = [&](const Declaration& d, Property p) -> std::optional<std::string> {
-    auto it = std::find_if(substituted.begin(), substituted.end(),
+  std::optional<std::string> VarValue(const Declaration& d, Property p) {
+    auto it = std::find_if(substituted_.begin(), substituted_.end(),
                            [&](const auto& s) { return s.first == &d; });
-    if (it == substituted.end()) {
+    if (it == substituted_.end()) {
       std::optional<std::vector<std::pair<Property, std::string>>> result;
       // Style-attribute declarations live only for this call: their address says nothing.
-      bool fromSheet = inlineStyle.empty() || &d < inlineStyle.data() ||
-                       &d >= inlineStyle.data() + inlineStyle.size();
-      std::vector<Declaration> wide = impl_->Substituted(d, out.custom, vars, fromSheet);
-      {
-        std::vector<std::pair<Property, std::string>> values;
-        for (const Declaration& w : wide) {
-          if (!IsLonghand(w.id)) continue;
-          Property q = static_cast<Property>(w.id);
-          switch (w.wide) {
-            case CssWide::None:
-              values.emplace_back(q, w.value);
-              break;
-            case CssWide::Inherit:
-              values.emplace_back(q, inheritedValue(q));
-              break;
-            case CssWide::Initial:
-              values.emplace_back(q, InitialValue(q));
-              break;
-            case CssWide::Unset:
-              values.emplace_back(q, unsetValue(q));
-              break;
-          }
-        }
-        if (!values.empty()) result = std::move(values);
+      bool fromSheet = inlineStyle_.empty() || &d < inlineStyle_.data() ||
+                       &d >= inlineStyle_.data() + inlineStyle_.size();
+      std::vector<Declaration> wide = impl_.Substituted(d, out_.custom, *vars_, fromSheet);
+      std::vector<std::pair<Property, std::string>> values;
+      for (const Declaration& w : wide) {
+        if (!IsLonghand(w.id)) continue;
+        Property q = static_cast<Property>(w.id);
+        values.emplace_back(q, w.wide == CssWide::None ? w.value : WideValue(w.wide, q));
       }
-      substituted.emplace_back(&d, std::move(result));
-      it = substituted.end() - 1;
+      if (!values.empty()) result = std::move(values);
+      substituted_.emplace_back(&d, std::move(result));
+      it = substituted_.end() - 1;
     }
     if (!it->second) return std::nullopt;
     for (const auto& [q, v] : *it->second) {
       if (q == p) return v;
     }
     return std::nullopt;
-  };
+  }
 
-  // Colour before background, which may refer to it as currentcolor.
-  std::array<bool, kLonghandCount> fromParent{};
-  for (std::size_t i = 0; i < kLonghandCount; ++i) {
-    Property p = static_cast<Property>(i);
-    const Declaration* d = winners[i].decl;
-    std::string& value = out.Set(p);
-    const bool inherits = parent && IsInherited(p);
-    if (!d) {
-      value = unsetValue(p);
-      fromParent[i] = inherits;
-    } else if (d->wide == CssWide::Inherit) {
-      value = inheritedValue(p);
-      fromParent[i] = parent != nullptr;
-    } else if (d->wide == CssWide::Initial) {
-      value = InitialValue(p);
-    } else if (d->wide == CssWide::Unset) {
-      value = unsetValue(p);
-      fromParent[i] = inherits;
-    } else if (d->hasVar) {
-      std::optional<std::string> v = varValue(*d, p);
-      fromParent[i] = !v && inherits;
-      value = v ? std::move(*v) : unsetValue(p);
-    } else {
-      value = d->value;
-    }
-    if (value == "currentcolor") {
-      if (p == Property::Color) {
-        value = inheritedValue(p);
-        if (value == "currentcolor") value = InitialValue(p);
-      } else if (p == Property::BackgroundColor) {
-        value = out.Get(Property::Color);
+  // Each property from its winning declaration, else inherited or initial as the property is;
+  // colour before background, which may refer to it as currentcolor.
+  void ResolveValues() {
+    for (std::size_t i = 0; i < kLonghandCount; ++i) {
+      Property p = static_cast<Property>(i);
+      const Declaration* d = winners_[i].decl;
+      std::string& value = out_.Set(p);
+      const bool inherits = parent_ && IsInherited(p);
+      if (!d || d->wide == CssWide::Unset) {
+        value = UnsetValue(p);
+        fromParent_[i] = inherits;
+      } else if (d->wide == CssWide::Inherit) {
+        value = InheritedValue(p);
+        fromParent_[i] = parent_ != nullptr;
+      } else if (d->wide == CssWide::Initial) {
+        value = InitialValue(p);
+      } else if (d->hasVar) {
+        std::optional<std::string> v = VarValue(*d, p);
+        fromParent_[i] = !v && inherits;
+        value = v ? std::move(*v) : UnsetValue(p);
+      } else {
+        value = d->value;
+      }
+      if (value == "currentcolor") {
+        if (p == Property::Color) {
+          value = InheritedValue(p);
+          if (value == "currentcolor") value = InitialValue(p);
+        } else if (p == Property::BackgroundColor) {
+          value = out_.Get(Property::Color);
+        }
       }
     }
   }
 
-  ResolveFontSize(out, parent, fromParent[static_cast<std::size_t>(Property::FontSize)],
-                  fromParent[static_cast<std::size_t>(Property::LineHeight)]);
-
-  if (ancestors) {
-    out.ancestorFilter = *ancestors;
-    out.ancestorFilterValid = true;
-    FilterAdd(out.ancestorFilter, KeyHash(HashKind::Tag, e.LocalName()));
-    if (!id.empty()) FilterAdd(out.ancestorFilter, KeyHash(HashKind::Id, id));
-    for (std::string_view c : classes) FilterAdd(out.ancestorFilter, KeyHash(HashKind::Class, c));
+  void ExtendAncestorFilter() {
+    if (!ancestors_) return;
+    out_.ancestorFilter = *ancestors_;
+    out_.ancestorFilterValid = true;
+    FilterAdd(out_.ancestorFilter, KeyHash(HashKind::Tag, e_.LocalName()));
+    if (!id_.empty()) FilterAdd(out_.ancestorFilter, KeyHash(HashKind::Id, id_));
+    for (std::string_view c : classes_) FilterAdd(out_.ancestorFilter, KeyHash(HashKind::Class, c));
   }
-  return out;
+
+  const Impl& impl_;
+  const ElementView& e_;
+  const ComputedStyle* parent_;
+  ComputedStyle out_;
+  const Filter* ancestors_ = nullptr;
+  std::string_view id_;
+  std::vector<std::string_view> classes_;
+  std::size_t work_ = 0;
+  bool cut_ = false;
+  std::array<Winner, kLonghandCount> winners_{};
+  std::vector<CustomWinner> custom_;
+  std::vector<Declaration> hints_;
+  std::vector<Declaration> inlineStyle_;
+  std::optional<VarResolver> vars_;
+  std::vector<
+      std::pair<const Declaration*, std::optional<std::vector<std::pair<Property, std::string>>>>>
+      substituted_;
+  std::array<bool, kLonghandCount> fromParent_{};
+};
+
+ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent,
+                               std::string_view styleAttribute) const {
+  return Impl::Computation(*impl_, e, parent).Run(styleAttribute);
 }
 
 }  // namespace platform::mshtml::css
