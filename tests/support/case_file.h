@@ -71,7 +71,9 @@ inline std::vector<DataCase> ReadCaseFile(const std::string& path) {
       if (!open) cases.push_back(DataCase{section, line, {}});
       open = true;
       if (!cases.back()
-               .fields.emplace(text.substr(0, colon), UnescapeCaseValue(text.substr(std::min(colon + 2, text.size()))))
+               .fields
+               .emplace(text.substr(0, colon),
+                        UnescapeCaseValue(text.substr(std::min(colon + 2, text.size()))))
                .second)
         ADD_FAILURE() << path << ":" << line << ": key given twice";
     }
