@@ -48,22 +48,8 @@ constexpr Field kFields[] = {
 };
 constexpr std::string_view kDesignOption = "--design";
 
-std::vector<std::u16string> ListRows(HWND list) {
-  std::vector<std::u16string> rows;
-  int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    WCHAR text[256] = {};
-    LVITEMW item{};
-    item.pszText = text;
-    item.cchTextMax = static_cast<int>(std::size(text));
-    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-    rows.push_back(text);
-  }
-  return rows;
-}
-
 void PrintRows(HWND list) {
-  std::vector<std::u16string> rows = ListRows(list);
+  std::vector<std::u16string> rows = platform::ui::ListViewRows(list);
   std::cout << "books (" << rows.size() << "):\n";
   for (size_t i = 0; i < rows.size(); ++i) {
     bool selected = SendMessageW(list, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED;
@@ -73,7 +59,7 @@ void PrintRows(HWND list) {
 
 // The row a person means: a number counts from 1 as the list shows it, anything else is a title.
 int FindRow(HWND list, std::string_view book) {
-  std::vector<std::u16string> rows = ListRows(list);
+  std::vector<std::u16string> rows = platform::ui::ListViewRows(list);
   int number = 0;
   auto [end, error] = std::from_chars(book.data(), book.data() + book.size(), number);
   if (error == std::errc() && end == book.data() + book.size())
@@ -167,7 +153,7 @@ int ListBooks(ToolbarSession& session) {
 int NewBook(ToolbarSession& session, const NewBookArgs& args) {
   bool added = false;
   bool ok = InBookList(session, [&](HWND dlg, HWND list) {
-    size_t rowsBefore = ListRows(list).size();
+    size_t rowsBefore = platform::ui::ListViewRows(list).size();
     ui::OnNextDialog([&](HWND info) {
       PrintInfoDialog(info);
       for (size_t f = 0; f < std::size(kFields); ++f) {
@@ -194,7 +180,7 @@ int NewBook(ToolbarSession& session, const NewBookArgs& args) {
       if (!session.TakeNewMessages().empty()) ui::Click(GetDlgItem(info, IDCANCEL));
     });
     ui::Click(GetDlgItem(dlg, IDC_NEW_BOOK));
-    std::vector<std::u16string> rows = ListRows(list);
+    std::vector<std::u16string> rows = platform::ui::ListViewRows(list);
     added = rows.size() > rowsBefore;
     if (!added) {
       ui::Click(GetDlgItem(dlg, IDCANCEL));
@@ -219,11 +205,11 @@ int OnRow(ToolbarSession& session, std::string_view book, bool remove) {
     found = row >= 0;
     if (!found) {
       std::cerr << session.Who() << ": no book \"" << book << "\" in the list ("
-                << ListRows(list).size() << " rows)\n";
+                << platform::ui::ListViewRows(list).size() << " rows)\n";
       ui::Click(GetDlgItem(dlg, IDCANCEL));
       return;
     }
-    std::u16string title = ListRows(list)[static_cast<size_t>(row)];
+    std::u16string title = platform::ui::ListViewRows(list)[static_cast<size_t>(row)];
     if (!remove) {
       ShowRow(list, row);
       ui::Click(GetDlgItem(dlg, IDCANCEL));

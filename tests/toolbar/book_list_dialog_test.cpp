@@ -25,19 +25,7 @@ class ListDialog : public DialogTest {
     return dialog_.Show(Module(), nullptr);
   }
   // The rows of the list view while the dialog is open.
-  std::vector<std::u16string> Rows() const {
-    std::vector<std::u16string> rows;
-    int count = static_cast<int>(SendMessageW(listView_, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-      WCHAR text[64] = {};
-      LVITEMW item{};
-      item.pszText = text;
-      item.cchTextMax = 64;
-      SendMessageW(listView_, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-      rows.push_back(text);
-    }
-    return rows;
-  }
+  std::vector<std::u16string> Rows() const { return platform::ui::ListViewRows(listView_); }
   // The book list as a fresh manager reads it from its file.
   std::vector<std::u16string> TitlesOnDisk() const {
     CShelvaryManager fresh;

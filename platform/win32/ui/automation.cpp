@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/com/com.h"
+#include "platform/win32/ui/commctrl.h"
 #include "platform/win32/ui/internal.h"
 
 namespace platform::ui {
@@ -82,6 +83,20 @@ std::u16string WindowText(HWND hwnd) {
   int got = GetWindowTextW(hwnd, text.data(), n + 1);
   text.resize(static_cast<size_t>(got));
   return text;
+}
+
+std::vector<std::u16string> ListViewRows(HWND list) {
+  std::vector<std::u16string> rows;
+  int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    WCHAR text[256] = {};
+    LVITEMW item{};
+    item.pszText = text;
+    item.cchTextMax = static_cast<int>(std::size(text));
+    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    rows.push_back(text);
+  }
+  return rows;
 }
 
 std::u16string ClassName(HWND hwnd) {

@@ -23,6 +23,8 @@ HWND FindWindowByTitle(std::u16string_view title, HWND root = nullptr);
 HWND FindControl(HWND root, int id);
 std::u16string WindowText(HWND hwnd);
 std::u16string ClassName(HWND hwnd);
+// The text of each row of a list view, in order (empty when hwnd is not one).
+std::vector<std::u16string> ListViewRows(HWND list);
 // One line per window, indented by depth: class, "text", id, rectangle in the parent's client
 // coordinates, and "hidden" / "disabled" when so (UTF-8). For a host's listing and for tests.
 std::string DescribeWindows(HWND root = nullptr);
