@@ -134,10 +134,10 @@ TEST_F(ControlsTest, EditLimitHoldsForTypingNotForSetText) {
   Recorder::Get().Clear();
   ASSERT_TRUE(platform::ui::TypeText(edit, u"abcdef"));
   EXPECT_EQ(platform::ui::WindowText(edit), u"abc");
-  ExpectSequence({W("top", WM_COMMAND, MAKEWPARAM(4, EN_SETFOCUS)),
-                  W("top", WM_COMMAND, MAKEWPARAM(4, EN_UPDATE)),
-                  W("top", WM_COMMAND, MAKEWPARAM(4, EN_CHANGE)),
-                  W("top", WM_COMMAND, MAKEWPARAM(4, EN_MAXTEXT))},
+  ExpectSequence({Sent("top", WM_COMMAND, MAKEWPARAM(4, EN_SETFOCUS)),
+                  Sent("top", WM_COMMAND, MAKEWPARAM(4, EN_UPDATE)),
+                  Sent("top", WM_COMMAND, MAKEWPARAM(4, EN_CHANGE)),
+                  Sent("top", WM_COMMAND, MAKEWPARAM(4, EN_MAXTEXT))},
                  "typing past the limit");
   SetWindowTextW(edit, u"longer text");
   EXPECT_EQ(platform::ui::WindowText(edit), u"longer text");
@@ -160,8 +160,8 @@ TEST_F(ControlsTest, ButtonsClickUnlessDisabled) {
   EnableWindow(ok, FALSE);
   EXPECT_FALSE(platform::ui::Click(ok));
   EXPECT_FALSE(platform::ui::Click(top)) << "not a button";
-  ExpectSequence({W("top", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)),
-                  W("top", WM_COMMAND, MAKEWPARAM(8, BN_CLICKED))},
+  ExpectSequence({Sent("top", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)),
+                  Sent("top", WM_COMMAND, MAKEWPARAM(8, BN_CLICKED))},
                  "clicks");
 }
 
@@ -230,7 +230,7 @@ LRESULT TooltipOwner(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (tip->hdr.idFrom == 1001) std::copy_n(u"direct", 7, tip->szText);
     return 0;
   }
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
+  return Recorder::Get().Default(hwnd, msg, wParam, lParam);
 }
 
 TEST_F(ToolbarTest, TooltipTextComesFromTheOwnersReply) {
@@ -253,7 +253,7 @@ TEST_F(ToolbarTest, ClickingAButtonSendsItsCommandToTheOwner) {
   EXPECT_FALSE(platform::ui::ClickToolbarButton(toolbar_, 0)) << "the separator";
   Send(toolbar_, TB_ENABLEBUTTON, 1000, reinterpret_cast<const void*>(MAKELPARAM(FALSE, 0)));
   EXPECT_FALSE(platform::ui::ClickToolbarButton(toolbar_, 1000));
-  ExpectSequence({W("band", WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED))}, "click");
+  ExpectSequence({Sent("band", WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED))}, "click");
   EXPECT_EQ(Recorder::Get().Seen_().back().lParam, reinterpret_cast<LPARAM>(toolbar_));
 }
 

@@ -251,7 +251,7 @@ TEST_F(DialogTest, PopupMenuChoicesAreCheckedAgainstTheMenu) {
     EXPECT_EQ(TrackPopupMenu(GetSubMenu(menu, 0), c.flags, 1, 2, 0, owner, nullptr), c.result);
     platform::ui::PumpMessages();
     if (c.command)
-      ExpectSequence({W("owner", WM_COMMAND, MAKEWPARAM(c.choice, 0))}, "command");
+      ExpectSequence({Posted("owner", WM_COMMAND, MAKEWPARAM(c.choice, 0))}, "command");
     else
       ExpectSequence({}, "no command");
     DestroyMenu(menu);
@@ -407,7 +407,7 @@ TEST_F(DialogTest, AttachedWrapperSeesTheListsCommandAndForwardsIt) {
   Recorder::Get().Name(band, "band");
   Recorder::Get().Clear();
   ASSERT_TRUE(platform::ui::SelectComboRow(g_combo, 1));
-  ExpectSequence({W("band", WM_COMMAND, 75636)}, "forwarded once, by post");
+  ExpectSequence({Posted("band", WM_COMMAND, 75636)}, "forwarded once, by post");
   EXPECT_EQ(g_rowWhenForwarded, 1);
   EXPECT_EQ(combo.GetCurSel(), 1);
   DestroyWindow(band);

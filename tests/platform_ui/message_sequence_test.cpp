@@ -17,7 +17,7 @@ LRESULT RefusingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE && refuse == 1) return FALSE;
     if (msg == WM_CREATE && refuse == 2) return -1;
   }
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
+  return Recorder::Get().Default(hwnd, msg, wParam, lParam);
 }
 
 WNDPROC g_comboSuper = nullptr;
@@ -39,7 +39,7 @@ INT_PTR RecordingDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 struct Case {
   const char* name;
   // Builds the windows, clears the recorder, acts, and returns what should have been seen.
-  std::function<std::vector<Want>(UiTest&, HWND top)> run;
+  std::function<std::vector<nbtest::ExpectedMessage>(UiTest&, HWND top)> run;
 };
 
 class MessageSequence : public UiTest, public ::testing::WithParamInterface<Case> {
@@ -57,12 +57,13 @@ const Case kCases[] = {
        HWND child = CreateWindowExW(0, RecordingClass(), u"c", WS_CHILD | WS_VISIBLE, 1, 2, 30, 40,
                                     top, reinterpret_cast<HMENU>(7), TestModule(), &marker);
        r.Name(child, "child");
-       return std::vector<Want>{W("child", WM_NCCREATE),
-                                W("child", WM_CREATE),
-                                W("child", WM_SIZE, SIZE_RESTORED),
-                                W("child", WM_MOVE),
-                                W("parent", WM_PARENTNOTIFY, MAKEWPARAM(WM_CREATE, 7)),
-                                W("child", WM_SHOWWINDOW, TRUE)};
+       return std::vector<nbtest::ExpectedMessage>{
+           Sent("child", WM_NCCREATE),
+           Sent("child", WM_CREATE),
+           Sent("child", WM_SIZE, SIZE_RESTORED),
+           Sent("child", WM_MOVE),
+           Sent("parent", WM_PARENTNOTIFY, MAKEWPARAM(WM_CREATE, 7)),
+           Sent("child", WM_SHOWWINDOW, TRUE)};
      }},
     {"a refused WM_NCCREATE ends at WM_NCDESTROY",
      [](UiTest&, HWND) {
@@ -70,7 +71,7 @@ const Case kCases[] = {
        EXPECT_EQ(CreateWindowExW(0, u"Refusing", u"", WS_OVERLAPPED, 0, 0, 1, 1, nullptr, nullptr,
                                  TestModule(), reinterpret_cast<LPVOID>(1)),
                  nullptr);
-       return std::vector<Want>{W("w", WM_NCCREATE), W("w", WM_NCDESTROY)};
+       return std::vector<nbtest::ExpectedMessage>{Sent("w", WM_NCCREATE), Sent("w", WM_NCDESTROY)};
      }},
     {"WM_CREATE answering -1 destroys the window",
      [](UiTest&, HWND) {
@@ -78,8 +79,8 @@ const Case kCases[] = {
        EXPECT_EQ(CreateWindowExW(0, u"Refusing", u"", WS_OVERLAPPED, 0, 0, 1, 1, nullptr, nullptr,
                                  TestModule(), reinterpret_cast<LPVOID>(2)),
                  nullptr);
-       return std::vector<Want>{W("w", WM_NCCREATE), W("w", WM_CREATE), W("w", WM_DESTROY),
-                                W("w", WM_NCDESTROY)};
+       return std::vector<nbtest::ExpectedMessage>{Sent("w", WM_NCCREATE), Sent("w", WM_CREATE),
+                                                   Sent("w", WM_DESTROY), Sent("w", WM_NCDESTROY)};
      }},
     {"destroying a parent: WM_DESTROY downwards, WM_NCDESTROY upwards",
      [](UiTest&, HWND) {
@@ -93,9 +94,10 @@ const Case kCases[] = {
        r.Clear();
        EXPECT_TRUE(DestroyWindow(top));
        EXPECT_FALSE(IsWindow(g));
-       return std::vector<Want>{W("top", WM_DESTROY), W("a", WM_DESTROY),    W("g", WM_DESTROY),
-                                W("b", WM_DESTROY),   W("g", WM_NCDESTROY),  W("a", WM_NCDESTROY),
-                                W("b", WM_NCDESTROY), W("top", WM_NCDESTROY)};
+       return std::vector<nbtest::ExpectedMessage>{
+           Sent("top", WM_DESTROY), Sent("a", WM_DESTROY),    Sent("g", WM_DESTROY),
+           Sent("b", WM_DESTROY),   Sent("g", WM_NCDESTROY),  Sent("a", WM_NCDESTROY),
+           Sent("b", WM_NCDESTROY), Sent("top", WM_NCDESTROY)};
      }},
     {"destroying a child tells the parent first",
      [](UiTest&, HWND top) {
@@ -105,8 +107,9 @@ const Case kCases[] = {
        r.Name(a, "a");
        r.Clear();
        DestroyWindow(a);
-       return std::vector<Want>{W("top", WM_PARENTNOTIFY, MAKEWPARAM(WM_DESTROY, 9)),
-                                W("a", WM_DESTROY), W("a", WM_NCDESTROY)};
+       return std::vector<nbtest::ExpectedMessage>{
+           Sent("top", WM_PARENTNOTIFY, MAKEWPARAM(WM_DESTROY, 9)), Sent("a", WM_DESTROY),
+           Sent("a", WM_NCDESTROY)};
      }},
     {"focus moves with WM_KILLFOCUS before WM_SETFOCUS",
      [](UiTest&, HWND top) {
@@ -118,9 +121,9 @@ const Case kCases[] = {
        SetFocus(a);
        EXPECT_EQ(SetFocus(b), a);
        EXPECT_EQ(GetFocus(), b);
-       return std::vector<Want>{W("a", WM_SETFOCUS),
-                                W("a", WM_KILLFOCUS, reinterpret_cast<WPARAM>(b)),
-                                W("b", WM_SETFOCUS, reinterpret_cast<WPARAM>(a))};
+       return std::vector<nbtest::ExpectedMessage>{
+           Sent("a", WM_SETFOCUS), Sent("a", WM_KILLFOCUS, reinterpret_cast<WPARAM>(b)),
+           Sent("b", WM_SETFOCUS, reinterpret_cast<WPARAM>(a))};
      }},
     {"hiding the focused child gives the focus to its parent",
      [](UiTest&, HWND top) {
@@ -132,8 +135,9 @@ const Case kCases[] = {
        r.Clear();
        ShowWindow(a, SW_HIDE);
        EXPECT_EQ(GetFocus(), top);
-       return std::vector<Want>{W("a", WM_SHOWWINDOW, FALSE), W("a", WM_KILLFOCUS),
-                                W("top", WM_SETFOCUS, reinterpret_cast<WPARAM>(a))};
+       return std::vector<nbtest::ExpectedMessage>{
+           Sent("a", WM_SHOWWINDOW, FALSE), Sent("a", WM_KILLFOCUS),
+           Sent("top", WM_SETFOCUS, reinterpret_cast<WPARAM>(a))};
      }},
     {"SetWindowPos reports the change, then moves and sizes",
      [](UiTest&, HWND top) {
@@ -142,8 +146,9 @@ const Case kCases[] = {
        r.Name(a, "a");
        r.Clear();
        SetWindowPos(a, nullptr, 5, 6, 70, 80, SWP_NOZORDER);
-       return std::vector<Want>{W("a", WM_WINDOWPOSCHANGING), W("a", WM_WINDOWPOSCHANGED),
-                                W("a", WM_MOVE), W("a", WM_SIZE)};
+       return std::vector<nbtest::ExpectedMessage>{Sent("a", WM_WINDOWPOSCHANGING),
+                                                   Sent("a", WM_WINDOWPOSCHANGED),
+                                                   DefProc("a", WM_MOVE), DefProc("a", WM_SIZE)};
      }},
     {"a person's combo selection: the list tells the combo box, the combo box its parent",
      [](UiTest&, HWND top) {
@@ -159,11 +164,12 @@ const Case kCases[] = {
        r.Name(combo, "combo");
        r.Clear();
        EXPECT_TRUE(platform::ui::SelectComboRow(combo, 1));
-       return std::vector<Want>{W("parent", WM_COMMAND, MAKEWPARAM(5, CBN_DROPDOWN)),
-                                W("combo", WM_COMMAND, MAKEWPARAM(kComboListId, LBN_SELCHANGE)),
-                                W("parent", WM_COMMAND, MAKEWPARAM(5, CBN_SELCHANGE)),
-                                W("parent", WM_COMMAND, MAKEWPARAM(5, CBN_SELENDOK)),
-                                W("parent", WM_COMMAND, MAKEWPARAM(5, CBN_CLOSEUP))};
+       return std::vector<nbtest::ExpectedMessage>{
+           Sent("parent", WM_COMMAND, MAKEWPARAM(5, CBN_DROPDOWN)),
+           Sent("combo", WM_COMMAND, MAKEWPARAM(kComboListId, LBN_SELCHANGE)),
+           Sent("parent", WM_COMMAND, MAKEWPARAM(5, CBN_SELCHANGE)),
+           Sent("parent", WM_COMMAND, MAKEWPARAM(5, CBN_SELENDOK)),
+           Sent("parent", WM_COMMAND, MAKEWPARAM(5, CBN_CLOSEUP))};
      }},
     {"a modal dialog's life, with the owner disabled throughout",
      [](UiTest&, HWND top) {
@@ -184,14 +190,15 @@ const Case kCases[] = {
        EXPECT_EQ(DialogBoxParamW(TestModule(), MAKEINTRESOURCEW(900), top, RecordingDialogProc, 0),
                  42);
        EXPECT_TRUE(IsWindowEnabled(top));
-       return std::vector<Want>{W("owner", WM_ENABLE, FALSE),
-                                W("dlg", WM_SETFONT),
-                                W("dlg", WM_INITDIALOG),
-                                W("dlg", WM_SHOWWINDOW, TRUE),
-                                W("dlg", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)),
-                                W("owner", WM_ENABLE, TRUE),
-                                W("dlg", WM_DESTROY),
-                                W("dlg", WM_NCDESTROY)};
+       return std::vector<nbtest::ExpectedMessage>{
+           Sent("owner", WM_ENABLE, FALSE),
+           Sent("dlg", WM_SETFONT),
+           Sent("dlg", WM_INITDIALOG),
+           Sent("dlg", WM_SHOWWINDOW, TRUE),
+           Sent("dlg", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)),
+           Sent("owner", WM_ENABLE, TRUE),
+           Sent("dlg", WM_DESTROY),
+           Sent("dlg", WM_NCDESTROY)};
      }},
 };
 
@@ -251,6 +258,85 @@ TEST_F(UiTest, HooksSeeSentAndPostedMessagesOfAnyWindow) {
   // Another thread's hooks cannot be set from here.
   EXPECT_EQ(SetWindowsHookExW(WH_CALLWNDPROC, CountingHook, nullptr, GetCurrentThreadId() + 1),
             nullptr);
+}
+
+}  // namespace
+
+#include <gtest/gtest-spi.h>
+
+namespace {
+
+using nbtest::ExpectedMessage;
+using nbtest::SeenMessage;
+
+// The comparison itself: what it lets pass, and what it reports, with names and the caller's line.
+TEST(ExpectMessages, PassesOnlyWhatWasExpected) {
+  const SeenMessage create{"w", WM_CREATE};
+  const SeenMessage move{"w", WM_MOVE, 0, 0, false, true};
+  const SeenMessage posted{"w", WM_USER + 3, 5, 0, true};
+  struct Case {
+    const char* name;
+    std::vector<SeenMessage> got;
+    std::vector<ExpectedMessage> want;
+    const char* failure;  // a part of the report, or null where it passes
+  } const cases[] = {
+      {"the same",
+       {create, move, posted},
+       {Sent("w", WM_CREATE), DefProc("w", WM_MOVE), Posted("w", WM_USER + 3, 5)},
+       nullptr},
+      {"optional entries left out",
+       {create, posted},
+       {Optional(Sent("w", WM_SIZE)), Sent("w", WM_CREATE), Optional(DefProc("w", WM_MOVE)),
+        Posted("w", WM_USER + 3), Optional(Sent("w", WM_CLOSE))},
+       nullptr},
+      {"an optional entry that came",
+       {create, move},
+       {Sent("w", WM_CREATE), Optional(DefProc("w", WM_MOVE))},
+       nullptr},
+      {"names, not numbers",
+       {create},
+       {Sent("w", WM_DESTROY)},
+       "expected w:WM_DESTROY (sent), got w:WM_CREATE"},
+      {"another window", {create}, {Sent("v", WM_CREATE)}, "another message"},
+      {"one too many", {create, move}, {Sent("w", WM_CREATE)}, "unexpected w:WM_MOVE"},
+      {"one missing", {create}, {Sent("w", WM_CREATE), Sent("w", WM_SIZE)}, "missing w:WM_SIZE"},
+      {"sent, not posted", {create}, {Posted("w", WM_CREATE)}, "arrived another way"},
+      {"posted, not sent",
+       {posted},
+       {Sent("w", WM_USER + 3)},
+       "got w:WM_USER+3 wParam=0x5 (posted)"},
+      {"from the default procedure", {move}, {Sent("w", WM_MOVE)}, "arrived another way"},
+      {"not from the default procedure",
+       {create},
+       {DefProc("w", WM_CREATE)},
+       "arrived another way"},
+      {"another wParam", {posted}, {Posted("w", WM_USER + 3, 6)}, "another wParam"},
+      {"an optional entry is still checked",
+       {posted},
+       {Optional(Sent("w", WM_USER + 3))},
+       "arrived another way"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ::testing::TestPartResultArray results;
+    int line = 0;
+    {
+      ::testing::ScopedFakeTestPartResultReporter reporter(
+          ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &results);
+      line = __LINE__ + 1;
+      nbtest::ExpectMessages(c.got, c.want, "case");
+    }
+    if (!c.failure) {
+      EXPECT_EQ(results.size(), 0);
+      continue;
+    }
+    ASSERT_EQ(results.size(), 1);
+    const auto& r = results.GetTestPartResult(0);
+    EXPECT_TRUE(r.nonfatally_failed());
+    EXPECT_NE(std::string(r.message()).find(c.failure), std::string::npos) << r.message();
+    EXPECT_EQ(r.line_number(), line) << "the caller's line";
+    EXPECT_NE(std::string(r.file_name()).find("message_sequence_test.cpp"), std::string::npos);
+  }
 }
 
 }  // namespace

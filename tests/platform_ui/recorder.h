@@ -4,44 +4,33 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
+#include <source_location>
 #include <string>
 #include <vector>
 
 #include "platform/com/com.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/ui/ui.h"
+#include "tests/support/message_sequence.h"
 
 namespace uitest {
+
+using nbtest::DefProc;
+using nbtest::Optional;
+using nbtest::Posted;
+using nbtest::Sent;
 
 struct Seen {
   HWND hwnd;
   UINT msg;
   WPARAM wParam;
   LPARAM lParam;
-  bool posted = false;  // taken off the queue (a hook saw it), not sent
+  bool posted = false;   // taken off the queue, not sent
+  bool defProc = false;  // sent while a recording procedure's default procedure was at work
 };
-
-// An expected message: the window by role name, the message, and optionally its wParam.
-struct Want {
-  std::string window;
-  UINT msg;
-  bool checkWParam = false;
-  WPARAM wParam = 0;
-  enum class How { kEither, kSent, kPosted } how = How::kEither;
-};
-inline Want W(std::string window, UINT msg) {
-  return Want{std::move(window), msg};
-}
-inline Want W(std::string window, UINT msg, WPARAM wParam) {
-  return Want{std::move(window), msg, true, wParam};
-}
-inline Want Sent(std::string window, UINT msg, WPARAM wParam) {
-  return Want{std::move(window), msg, true, wParam, Want::How::kSent};
-}
-inline Want Posted(std::string window, UINT msg, WPARAM wParam) {
-  return Want{std::move(window), msg, true, wParam, Want::How::kPosted};
-}
 
 class Recorder {
  public:
@@ -49,9 +38,12 @@ class Recorder {
     static Recorder r;
     return r;
   }
-  void Clear() { seen_.clear(); }
-  void Reset() {
+  void Clear() {
     seen_.clear();
+    taken_.reset();
+  }
+  void Reset() {
+    Clear();
     ignored_.clear();
   }
   void Name(HWND hwnd, std::string role) { names_[hwnd] = std::move(role); }
@@ -59,39 +51,79 @@ class Recorder {
   // outside the sequence under test).
   void Ignore(UINT msg) { ignored_.insert(msg); }
   void Record(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool posted = false) {
-    if (!ignored_.count(msg)) seen_.push_back(Seen{hwnd, msg, wParam, lParam, posted});
+    // A window procedure cannot tell a dispatched message from a sent one: the first message
+    // recorded after one came off the queue is that message, if it is the same.
+    if (taken_) {
+      const MSG t = *taken_;
+      taken_.reset();
+      if (!posted && defDepth_ == 0 && t.hwnd == hwnd && t.message == msg && t.wParam == wParam &&
+          t.lParam == lParam)
+        posted = true;
+    }
+    if (!ignored_.count(msg))
+      seen_.push_back(Seen{hwnd, msg, wParam, lParam, posted, !posted && defDepth_ > 0});
+  }
+  void Taken(const MSG& m) { taken_ = m; }
+  // The default procedure, with what it sends marked as its own.
+  LRESULT Default(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    ++defDepth_;
+    LRESULT r = DefWindowProcW(hwnd, msg, wParam, lParam);
+    --defDepth_;
+    return r;
   }
   const std::vector<Seen>& Seen_() const { return seen_; }
   std::string RoleOf(HWND hwnd) const {
     auto it = names_.find(hwnd);
     return it == names_.end() ? "?" : it->second;
   }
+  // The recorded messages of named windows, for comparison.
+  std::vector<nbtest::SeenMessage> Named() const {
+    std::vector<nbtest::SeenMessage> got;
+    for (const auto& s : seen_) {
+      std::string role = RoleOf(s.hwnd);
+      if (role != "?") got.push_back({role, s.msg, s.wParam, s.lParam, s.posted, s.defProc});
+    }
+    return got;
+  }
 
  private:
   std::vector<Seen> seen_;
   std::map<HWND, std::string> names_;
   std::set<UINT> ignored_;
+  std::optional<MSG> taken_;
+  int defDepth_ = 0;
 };
 
-inline void ExpectSequence(const std::vector<Want>& want, const char* what) {
-  SCOPED_TRACE(what);
-  auto& r = Recorder::Get();
-  std::vector<Seen> got;
-  for (const auto& s : r.Seen_())
-    if (r.RoleOf(s.hwnd) != "?") got.push_back(s);
-  std::vector<std::string> gotText, wantText;
-  for (const auto& s : got) gotText.push_back(r.RoleOf(s.hwnd) + ":" + std::to_string(s.msg));
-  for (const auto& w : want) wantText.push_back(w.window + ":" + std::to_string(w.msg));
-  ASSERT_EQ(gotText, wantText);
-  for (size_t i = 0; i < want.size(); ++i) {
-    if (want[i].checkWParam) {
-      EXPECT_EQ(got[i].wParam, want[i].wParam) << "message " << i;
-    }
-    if (want[i].how != Want::How::kEither) {
-      EXPECT_EQ(got[i].posted, want[i].how == Want::How::kPosted) << "message " << i;
-    }
-  }
+inline void ExpectSequence(const std::vector<nbtest::ExpectedMessage>& want, const char* what,
+                           std::source_location where = std::source_location::current()) {
+  nbtest::ExpectMessages(Recorder::Get().Named(), want, what, where);
 }
+
+// Tells the recorder which message came off this thread's queue, while it lives.
+class QueueWatch {
+ public:
+  QueueWatch() : hook_(SetWindowsHookExW(WH_GETMESSAGE, Hook, nullptr, GetCurrentThreadId())) {
+    Current() = hook_;
+  }
+  QueueWatch(const QueueWatch&) = delete;
+  QueueWatch& operator=(const QueueWatch&) = delete;
+  ~QueueWatch() {
+    UnhookWindowsHookEx(hook_);
+    Current() = nullptr;
+  }
+
+ private:
+  static HHOOK& Current() {
+    static HHOOK current = nullptr;
+    return current;
+  }
+  static LRESULT Hook(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* m = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && m->hwnd) Recorder::Get().Taken(*m);
+    return CallNextHookEx(Current(), code, wParam, lParam);
+  }
+  HHOOK hook_;
+};
 
 // Records every message of this thread's windows, whatever their procedure, while it lives:
 // the sent ones through a WH_CALLWNDPROC hook, the posted ones through WH_GETMESSAGE.
@@ -135,7 +167,7 @@ class HookRecorder {
 // A window procedure that records and then does the default.
 inline LRESULT RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   Recorder::Get().Record(hwnd, msg, wParam, lParam);
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
+  return Recorder::Get().Default(hwnd, msg, wParam, lParam);
 }
 
 inline HINSTANCE TestModule(int n = 1) {
@@ -172,10 +204,12 @@ class UiTest : public ::testing::Test {
     platform::ui::ResetAutomation();
     platform::ui::SetMessageBoxHandler([](const platform::ui::MessageBoxRecord&) { return IDOK; });
     Recorder::Get().Reset();
+    queue_ = std::make_unique<QueueWatch>();
   }
   void TearDown() override {
     for (HWND top : tops_) DestroyWindow(top);
     platform::ui::PumpMessages();
+    queue_.reset();
     platform::ui::ResetAutomation();
   }
   HWND Top(const char16_t* title = u"top") {
@@ -184,6 +218,7 @@ class UiTest : public ::testing::Test {
     return h;
   }
   std::vector<HWND> tops_;
+  std::unique_ptr<QueueWatch> queue_;
 };
 
 }  // namespace uitest

@@ -234,7 +234,7 @@ TEST_F(WindowTest, PostedMessagesGoToTheQueueOfTheWindowsThread) {
   ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
   EXPECT_EQ(msg.message, WM_USER + 7u);
   DispatchMessageW(&msg);
-  ExpectSequence({W("top", WM_USER + 7)}, "dispatched to the window procedure");
+  ExpectSequence({Posted("top", WM_USER + 7)}, "dispatched to the window procedure");
 }
 
 TEST_F(WindowTest, WindowClosingItselfDuringAMessageIsSafe) {
