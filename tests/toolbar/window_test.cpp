@@ -11,6 +11,8 @@
 #include "tests/toolbar/support.h"
 
 using namespace tbtest;
+using nbtest::Posted;
+using nbtest::Sent;
 using uitest::Recorder;
 
 namespace {
@@ -93,16 +95,16 @@ TEST_F(BandWindow, CreationMessagesAndStyles) {
   r.Name(p.window, "band");
   r.Name(host, "host");
   // The band's own creation, as the host and the band see it, up to its first child.
-  std::vector<uitest::Seen> head;
-  for (const auto& s : r.Seen_()) {
-    if (s.hwnd == p.window && s.msg == WM_PARENTNOTIFY) break;
-    if (s.hwnd == p.window || s.hwnd == host) head.push_back(s);
+  std::vector<nbtest::SeenMessage> head;
+  for (const auto& s : r.Named()) {
+    if (s.window == "band" && s.msg == WM_PARENTNOTIFY) break;
+    head.push_back(s);
   }
-  std::vector<UINT> messages;
-  for (const auto& s : head) messages.push_back(s.msg);
-  EXPECT_EQ(messages, (std::vector<UINT>{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_PARENTNOTIFY,
-                                         WM_SHOWWINDOW}));
-  EXPECT_EQ(head[4].hwnd, host);
+  nbtest::ExpectMessages(
+      head,
+      {Sent("band", WM_NCCREATE), Sent("band", WM_CREATE), Sent("band", WM_SIZE, SIZE_RESTORED),
+       Sent("band", WM_MOVE), Sent("host", WM_PARENTNOTIFY), Sent("band", WM_SHOWWINDOW, TRUE)},
+      "the band's creation");
 
   EXPECT_EQ(GetParent(p.window), host);
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(p.window, GWL_STYLE)), 0x56000004u);
@@ -167,16 +169,16 @@ TEST_F(BandWindow, ComboBoxIsFilledThenGivenItsFontAndRowZero) {
             GetStockObject(DEFAULT_GUI_FONT));
   auto& r = Recorder::Get();
   r.Name(p.combo, "combo");
-  std::vector<uitest::Seen> got;
-  for (const auto& s : r.Seen_())
-    if (s.hwnd == p.combo) got.push_back(s);
-  std::vector<UINT> seen;
-  for (const auto& s : got)
+  std::vector<nbtest::SeenMessage> filling;
+  for (const auto& s : r.Named())
     if (s.msg == CB_RESETCONTENT || s.msg == CB_ADDSTRING || s.msg == WM_SETFONT ||
         s.msg == CB_SETCURSEL)
-      seen.push_back(s.msg);
-  EXPECT_EQ(seen, (std::vector<UINT>{CB_RESETCONTENT, CB_ADDSTRING, CB_ADDSTRING, CB_ADDSTRING,
-                                     WM_SETFONT, CB_SETCURSEL}));
+      filling.push_back(s);
+  nbtest::ExpectMessages(
+      filling,
+      {Sent("combo", CB_RESETCONTENT), Sent("combo", CB_ADDSTRING), Sent("combo", CB_ADDSTRING),
+       Sent("combo", CB_ADDSTRING), Sent("combo", WM_SETFONT), Sent("combo", CB_SETCURSEL, 0)},
+      "filling the combo box");
   EXPECT_EQ(SendMessageW(p.combo, CB_GETCOUNT, 0, 0), 3);
   EXPECT_EQ(SendMessageW(p.combo, CB_GETCURSEL, 0, 0), 0);
   EXPECT_EQ(platform::ui::WindowText(p.combo), u"マイブック") << "the drop-down list shows row 0";
@@ -221,17 +223,15 @@ TEST_F(BandWindow, ASelectionIsPostedAfterTheComboBoxTookIt) {
   r.Name(p.window, "band");
   r.Clear();
   ASSERT_TRUE(platform::ui::SelectComboRow(p.combo, 2));
-  std::vector<uitest::Seen> commands;
-  for (const auto& s : r.Seen_())
-    if (s.msg == WM_COMMAND && (s.hwnd == p.combo || s.hwnd == p.window)) commands.push_back(s);
+  std::vector<nbtest::SeenMessage> commands;
+  for (const auto& s : r.Named())
+    if (s.msg == WM_COMMAND) commands.push_back(s);
+  nbtest::ExpectMessages(commands,
+                         {Sent("combo", WM_COMMAND, MAKEWPARAM(kComboListId, LBN_SELCHANGE)),
+                          Posted("band", WM_COMMAND, 75636)},
+                         "the selection, then its forwarding");
   ASSERT_EQ(commands.size(), 2u);
-  EXPECT_EQ(commands[0].hwnd, p.combo);
-  EXPECT_EQ(HIWORD(commands[0].wParam), LBN_SELCHANGE);
-  EXPECT_FALSE(commands[0].posted);
-  EXPECT_EQ(commands[1].hwnd, p.window);
-  EXPECT_EQ(commands[1].wParam, 75636u);
   EXPECT_EQ(commands[1].lParam, commands[0].lParam);
-  EXPECT_TRUE(commands[1].posted);
   EXPECT_EQ(SendMessageW(p.combo, CB_GETCURSEL, 0, 0), 2);
   MSG left;
   EXPECT_FALSE(PeekMessageW(&left, nullptr, 0, 0, PM_NOREMOVE)) << "nothing else was posted";
