@@ -110,6 +110,13 @@ class Style : public Object<IHTMLCurrentStyle> {
     }
     return Str(out, it->second);
   }
+  static bool IsProperty(const std::string& name) {
+    static const char* kNames[] = {"font-size",        "line-height", "color",
+                                   "background-color", "font-weight", "margin-top",
+                                   "margin-bottom",    "text-align",  "border-style",
+                                   "page-break-after", "display",     "white-space"};
+    return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
+  }
   HRESULT get_fontSize(VARIANT* v) override { return Var("font-size", v); }
   HRESULT get_lineHeight(VARIANT* v) override { return Var("line-height", v); }
   HRESULT get_color(VARIANT* v) override { return Var("color", v); }
@@ -172,7 +179,12 @@ class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement, 
     for (const Item& i : items) s += i.element ? i.element->Inner() : i.text;
     return isComment ? "" : s;
   }
-  HRESULT get_innerText(BSTR* p) override { return Str(p, Inner()); }
+  // No string at all for an element without text, as the real model gives.
+  HRESULT get_innerText(BSTR* p) override {
+    *p = nullptr;
+    std::string text = Inner();
+    return text.empty() ? S_OK : Str(p, text);
+  }
   HRESULT get_parentElement(IHTMLElement** p) override {
     *p = nullptr;
     if (!parent) return S_OK;
@@ -187,8 +199,14 @@ class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement, 
   HRESULT getAttribute(BSTR name, LONG, VARIANT* v) override {
     VariantInit(v);
     v->vt = VT_NULL;
+    // Names are matched in any case; the props are kept in lower case.
     std::string key;
-    for (const char16_t* c = name; c && *c; ++c) key.push_back(static_cast<char>(*c));
+    for (const char16_t* c = name; c && *c; ++c) {
+      char ch = static_cast<char>(*c);
+      key.push_back(ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch);
+    }
+    // The props hold computed style too; that is no attribute of the element.
+    if (Style::IsProperty(key)) return S_OK;
     auto it = props.find(key);
     if (it == props.end()) return S_OK;
     v->vt = VT_BSTR;
@@ -200,25 +218,39 @@ class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement, 
   HRESULT get_currentStyle(IHTMLCurrentStyle** p) override {
     return Give(static_cast<IHTMLCurrentStyle*>(&style), reinterpret_cast<void**>(p));
   }
+  // The run of text on one side of the element's start or end tag: "beforeBegin", "afterBegin",
+  // "beforeEnd", "afterEnd" in any case; another place is refused.
   HRESULT getAdjacentText(BSTR where, BSTR* text) override {
     *text = nullptr;
-    std::u16string w(where ? where : u"");
-    if (w == u"beforeEnd") {
-      std::string run;
+    std::string w;
+    for (const char16_t* c = where; c && *c; ++c) {
+      char ch = static_cast<char>(*c);
+      w.push_back(ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch);
+    }
+    std::string run;
+    if (w == "afterbegin") {
+      for (auto it = items.begin(); it != items.end() && !it->element; ++it) run += it->text;
+    } else if (w == "beforeend") {
       for (auto it = items.rbegin(); it != items.rend() && !it->element; ++it) run = it->text + run;
-      return Str(text, run);
-    }
-    if (w == u"beforeBegin" && parent) {
-      std::string run;
-      auto self = std::find_if(parent->items.begin(), parent->items.end(),
-                               [this](const Item& i) { return i.element.get() == this; });
-      for (auto it = std::make_reverse_iterator(self); it != parent->items.rend() && !it->element;
-           ++it) {
-        run = it->text + run;
+    } else if (w == "beforebegin" || w == "afterend") {
+      if (parent) {
+        auto self = std::find_if(parent->items.begin(), parent->items.end(),
+                                 [this](const Item& i) { return i.element.get() == this; });
+        if (w == "beforebegin") {
+          for (auto it = std::make_reverse_iterator(self);
+               it != parent->items.rend() && !it->element; ++it) {
+            run = it->text + run;
+          }
+        } else if (self != parent->items.end()) {
+          for (auto it = std::next(self); it != parent->items.end() && !it->element; ++it) {
+            run += it->text;
+          }
+        }
       }
-      return Str(text, run);
+    } else {
+      return E_INVALIDARG;
     }
-    return S_OK;
+    return Str(text, run);
   }
 
   // IHTMLCommentElement
@@ -226,13 +258,19 @@ class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement, 
   // IHTMLAnchorElement and IHTMLImgElement
   HRESULT get_href(BSTR* p) override {
     *p = nullptr;
+    if (Is("IMG") && Prop("src")) return Str(p, *Prop("src"));
     return Prop("href") ? Str(p, *Prop("href")) : S_OK;
   }
   HRESULT get_name(BSTR* p) override {
     *p = nullptr;
     return Prop("name") ? Str(p, *Prop("name")) : S_OK;
   }
-  HRESULT get_src(BSTR* p) override { return get_href(p); }
+  // An image's address is its src; "href" still serves the tests that give it so.
+  HRESULT get_src(BSTR* p) override {
+    *p = nullptr;
+    if (Is("IMG") && Prop("src")) return Str(p, *Prop("src"));
+    return get_href(p);
+  }
   // IHTMLHRElement
   HRESULT get_size(VARIANT* v) override {
     VariantInit(v);
@@ -258,14 +296,35 @@ class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement, 
   void LinkOne(Element* up) {
     parent = up;
     style.props = &props;
-    static const char* kBlocks[] = {"ADDRESS", "BLOCKQUOTE", "DIV", "DL", "H1",   "H2",
-                                    "H3",      "H4",         "H5",  "H6", "OL",   "P",
-                                    "PRE",     "TABLE",      "UL",  "LI", "BODY", "HR"};
+    // The display the user-agent style sheet gives the tag.
+    static const std::pair<const char*, const char*> kDisplays[] = {
+        {"ADDRESS", "block"},
+        {"BLOCKQUOTE", "block"},
+        {"DIV", "block"},
+        {"DL", "block"},
+        {"H1", "block"},
+        {"H2", "block"},
+        {"H3", "block"},
+        {"H4", "block"},
+        {"H5", "block"},
+        {"H6", "block"},
+        {"OL", "block"},
+        {"P", "block"},
+        {"PRE", "block"},
+        {"UL", "block"},
+        {"BODY", "block"},
+        {"HR", "block"},
+        {"LI", "list-item"},
+        {"TABLE", "table"},
+        {"TBODY", "table-row-group"},
+        {"TR", "table-row"},
+        {"TD", "table-cell"},
+        {"TH", "table-cell"},
+    };
     style.defaultDisplay = "inline";
-    for (const char* b : kBlocks) {
-      if (tag == b) style.defaultDisplay = "block";
+    for (const auto& [t, display] : kDisplays) {
+      if (tag == t) style.defaultDisplay = display;
     }
-    if (tag == "TD" || tag == "TH") style.defaultDisplay = "table-cell";
     for (Item& i : items) {
       if (i.element) children.items.push_back(static_cast<IHTMLElement*>(i.element.get()));
     }
