@@ -24,8 +24,10 @@ struct Item {
   std::shared_ptr<Element> element;
 };
 
-// tag: upper case ("P"); props: attributes ("id", "href", "name", "size") and computed style
-// properties by their CSS names ("font-size", "color", "display", ...).
+// tag: upper case ("P"); props: attributes ("id", "href", "src", "name", "size") and computed
+// style properties by their CSS names ("font-size", "color", "display", ...). Unlike the real
+// model, a style property the test does not give reads as unset, neither inherited nor initial
+// (display excepted: it defaults by tag); a test gives what the engine must see.
 std::shared_ptr<Element> El(const std::string& tag, Props props, std::vector<Item> children);
 std::shared_ptr<Element> El(const std::string& tag, std::vector<Item> children = {});
 // A comment whose text is "<!--" + inside + "-->".
