@@ -66,20 +66,15 @@ class CurrentStyle final
  public:
   CurrentStyle(std::shared_ptr<Tree> tree, Node* node) : tree_(std::move(tree)), node_(node) {}
 
-  HRESULT get_fontSize(VARIANT* p) override { return Variant(css::Property::FontSize, p); }
-  HRESULT get_lineHeight(VARIANT* p) override { return Variant(css::Property::LineHeight, p); }
-  HRESULT get_color(VARIANT* p) override { return Variant(css::Property::Color, p); }
-  HRESULT get_backgroundColor(VARIANT* p) override {
-    return Variant(css::Property::BackgroundColor, p);
+  // One getter a property, in the form the interface gives it.
+  using VariantOut = VARIANT*;
+  using StringOut = BSTR*;
+#define NB_CSS_GETTER(name, text, inherited, initial, parser, getter, form) \
+  HRESULT getter(form##Out p) override {                                    \
+    return form(css::Property::name, p);                                    \
   }
-  HRESULT get_fontWeight(VARIANT* p) override { return Variant(css::Property::FontWeight, p); }
-  HRESULT get_marginTop(VARIANT* p) override { return Variant(css::Property::MarginTop, p); }
-  HRESULT get_marginBottom(VARIANT* p) override { return Variant(css::Property::MarginBottom, p); }
-  HRESULT get_textAlign(BSTR* p) override { return String(css::Property::TextAlign, p); }
-  HRESULT get_borderStyle(BSTR* p) override { return String(css::Property::BorderStyle, p); }
-  HRESULT get_pageBreakAfter(BSTR* p) override { return String(css::Property::PageBreakAfter, p); }
-  HRESULT get_display(BSTR* p) override { return String(css::Property::Display, p); }
-  HRESULT get_whiteSpace(BSTR* p) override { return String(css::Property::WhiteSpace, p); }
+  NB_CSS_LONGHANDS(NB_CSS_GETTER)
+#undef NB_CSS_GETTER
 
  private:
   ~CurrentStyle() = default;

@@ -88,3 +88,39 @@ TEST(Values, MediaLists) {
 }
 
 }  // namespace
+
+namespace {
+
+namespace css = platform::mshtml::css;
+
+// Every longhand of the property table is found by its name, and its initial value is a value
+// its own parser accepts and reports unchanged, so "initial" and an unset property read as a
+// value the page could have written.
+TEST(Values, PropertyTableRowsAgree) {
+  struct Row {
+    css::Property property;
+    const char* name;
+    const char* initial;
+  };
+  const Row rows[] = {
+#define NB_CSS_ROW(name, text, inherited, initial, ...) {css::Property::name, text, initial},
+      NB_CSS_LONGHANDS(NB_CSS_ROW)
+#undef NB_CSS_ROW
+  };
+  ASSERT_EQ(std::size(rows), css::kLonghandCount);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(css::LookupProperty(row.name), css::ToPropId(row.property));
+    EXPECT_EQ(css::InitialValue(row.property), row.initial);
+    css::Tokenizer tokenizer;
+    std::vector<css::Token> tokens = tokenizer.Tokenize(row.initial);
+    std::vector<css::Declaration> out;
+    css::AddDeclaration(css::ToPropId(row.property), row.name, tokens.data(),
+                        tokens.data() + tokens.size(), false, out);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].id, css::ToPropId(row.property));
+    EXPECT_EQ(out[0].value, row.initial);
+  }
+}
+
+}  // namespace

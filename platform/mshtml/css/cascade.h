@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/mshtml/css/properties.h"
+
 namespace platform::mshtml::css {
 
 // What selector matching needs of an element; the document model implements it.
@@ -34,18 +36,10 @@ class ElementView {
 };
 
 enum class Property : std::uint8_t {
-  FontSize,
-  LineHeight,
-  Color,
-  BackgroundColor,
-  FontWeight,
-  MarginTop,
-  MarginBottom,
-  TextAlign,
-  BorderStyle,
-  PageBreakAfter,
-  Display,
-  WhiteSpace,
+#define NB_CSS_ENUM(name, ...) name,
+  NB_CSS_LONGHANDS(NB_CSS_ENUM)
+#undef NB_CSS_ENUM
+  // The number of longhands.
   Count
 };
 

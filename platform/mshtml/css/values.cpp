@@ -17,18 +17,10 @@ struct NamedProperty {
 };
 
 constexpr NamedProperty kProperties[] = {
-    {"font-size", ToPropId(Property::FontSize)},
-    {"line-height", ToPropId(Property::LineHeight)},
-    {"color", ToPropId(Property::Color)},
-    {"background-color", ToPropId(Property::BackgroundColor)},
-    {"font-weight", ToPropId(Property::FontWeight)},
-    {"margin-top", ToPropId(Property::MarginTop)},
-    {"margin-bottom", ToPropId(Property::MarginBottom)},
-    {"text-align", ToPropId(Property::TextAlign)},
-    {"border-top-style", ToPropId(Property::BorderStyle)},
-    {"page-break-after", ToPropId(Property::PageBreakAfter)},
-    {"display", ToPropId(Property::Display)},
-    {"white-space", ToPropId(Property::WhiteSpace)},
+#define NB_CSS_NAME(name, text, ...) {text, ToPropId(Property::name)},
+    NB_CSS_LONGHANDS(NB_CSS_NAME)
+#undef NB_CSS_NAME
+    // Shorthands and aliases.
     {"margin", PropId::Margin},
     {"font", PropId::Font},
     {"background", PropId::Background},
@@ -80,6 +72,31 @@ constexpr std::string_view kTextAligns[] = {"left",  "right", "center",       "j
 constexpr std::string_view kWhiteSpaces[] = {"normal",   "pre",      "nowrap",
                                              "pre-wrap", "pre-line", "break-spaces"};
 constexpr std::string_view kPageBreaks[] = {"auto", "always", "avoid", "left", "right"};
+
+std::optional<std::string> TextAlignText(const Component& c) {
+  return IdentIn(c, kTextAligns);
+}
+std::optional<std::string> BorderStyleText(const Component& c) {
+  return IdentIn(c, kBorderStyles);
+}
+std::optional<std::string> PageBreakText(const Component& c) {
+  return IdentIn(c, kPageBreaks);
+}
+std::optional<std::string> DisplayText(const Component& c) {
+  return IdentIn(c, kDisplays);
+}
+std::optional<std::string> WhiteSpaceText(const Component& c) {
+  return IdentIn(c, kWhiteSpaces);
+}
+
+// A longhand's value of one component, checked and written as reported.
+using LonghandParser = std::optional<std::string> (*)(const Component&);
+constexpr LonghandParser kParsers[] = {
+#define NB_CSS_PARSER(name, text, inherited, initial, parser, ...) parser,
+    NB_CSS_LONGHANDS(NB_CSS_PARSER)
+#undef NB_CSS_PARSER
+};
+static_assert(std::size(kParsers) == kLonghandCount);
 
 }  // namespace
 
@@ -235,37 +252,21 @@ std::span<const Property> LonghandsOf(PropId id) {
 }
 
 bool IsInherited(Property p) {
-  switch (p) {
-    case Property::FontSize:
-    case Property::LineHeight:
-    case Property::Color:
-    case Property::FontWeight:
-    case Property::TextAlign:
-    case Property::WhiteSpace:
-      return true;
-    default:
-      return false;
-  }
+  static constexpr bool kInherited[] = {
+#define NB_CSS_INHERITED(name, text, inherited, ...) inherited,
+      NB_CSS_LONGHANDS(NB_CSS_INHERITED)
+#undef NB_CSS_INHERITED
+  };
+  static_assert(std::size(kInherited) == kLonghandCount);
+  return kInherited[static_cast<std::size_t>(p)];
 }
 
 const std::string& InitialValue(Property p) {
-  static const std::array<std::string, kLonghandCount> kInitial = [] {
-    std::array<std::string, kLonghandCount> v;
-    auto set = [&](Property q, const char* s) { v[static_cast<std::size_t>(q)] = s; };
-    set(Property::FontSize, "medium");
-    set(Property::LineHeight, "normal");
-    set(Property::Color, "#000000");
-    set(Property::BackgroundColor, "transparent");
-    set(Property::FontWeight, "400");
-    set(Property::MarginTop, "0px");
-    set(Property::MarginBottom, "0px");
-    set(Property::TextAlign, "left");
-    set(Property::BorderStyle, "none");
-    set(Property::PageBreakAfter, "auto");
-    set(Property::Display, "inline");
-    set(Property::WhiteSpace, "normal");
-    return v;
-  }();
+  static const std::array<std::string, kLonghandCount> kInitial = {
+#define NB_CSS_INITIAL(name, text, inherited, initial, ...) initial,
+      NB_CSS_LONGHANDS(NB_CSS_INITIAL)
+#undef NB_CSS_INITIAL
+  };
   return kInitial[static_cast<std::size_t>(p)];
 }
 
@@ -311,36 +312,7 @@ bool ExpandValue(PropId id, const Token* begin, const Token* end,
       break;
   }
   if (!IsLonghand(id)) return false;
-  Property p = static_cast<Property>(id);
-  const Component& c = cs[0];
-  switch (p) {
-    case Property::FontSize:
-      return one(p, FontSizeText(c));
-    case Property::LineHeight:
-      return one(p, LineHeightText(c));
-    case Property::Color:
-    case Property::BackgroundColor:
-      return one(p, ColorOf(c));
-    case Property::FontWeight:
-      return one(p, FontWeightText(c));
-    case Property::MarginTop:
-    case Property::MarginBottom:
-      return one(p, MarginText(c));
-    case Property::TextAlign:
-      return one(p, IdentIn(c, kTextAligns));
-    case Property::BorderStyle:
-      return one(p, IdentIn(c, kBorderStyles));
-    case Property::PageBreakAfter: {
-      return one(p, IdentIn(c, kPageBreaks));
-    }
-    case Property::Display:
-      return one(p, IdentIn(c, kDisplays));
-    case Property::WhiteSpace:
-      return one(p, IdentIn(c, kWhiteSpaces));
-    case Property::Count:
-      break;
-  }
-  return false;
+  return one(static_cast<Property>(id), kParsers[static_cast<std::size_t>(id)](cs[0]));
 }
 
 std::string RawText(const Token* begin, const Token* end) {

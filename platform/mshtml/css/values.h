@@ -30,6 +30,9 @@ enum class PropId : std::uint8_t {
   Unknown,
 };
 
+static_assert(kLonghandCount <= static_cast<std::size_t>(PropId::Margin),
+              "longhands and shorthands share the numbers");
+
 constexpr PropId ToPropId(Property p) {
   return static_cast<PropId>(p);
 }
