@@ -174,10 +174,75 @@ class Element : public Object<IHTMLElement, IHTMLElement2, IHTMLCommentElement, 
     *p = nullptr;
     return Prop("id") ? Str(p, *Prop("id")) : S_OK;
   }
+  // The text as the real model renders it: white space collapsed, a line break around blocks
+  // and for <br>, nothing of comments, scripts and style sheets, trimmed. (White space is
+  // collapsed even in <pre>.) A loop, so that very deep test trees need no stack.
   std::string Inner() const {
-    std::string s;
-    for (const Item& i : items) s += i.element ? i.element->Inner() : i.text;
-    return isComment ? "" : s;
+    static const char* kHidden[] = {"SCRIPT", "STYLE", "TEMPLATE", "HEAD", "TITLE", "NOFRAMES"};
+    static const char* kBlocks[] = {"ADDRESS", "BLOCKQUOTE", "BODY",  "DIV", "DL", "H1", "H2",
+                                    "H3",      "H4",         "H5",    "H6",  "HR", "LI", "OL",
+                                    "P",       "PRE",        "TABLE", "TR",  "UL"};
+    auto isOne = [](const std::string& tag, const auto& list) {
+      return std::find(std::begin(list), std::end(list), tag) != std::end(list);
+    };
+    if (isComment || isOne(tag, kHidden)) return "";
+    std::string out;
+    bool wantBreak = false;
+    auto trimSpaces = [&] {
+      while (!out.empty() && out.back() == ' ') out.pop_back();
+    };
+    auto emit = [&](const std::string& run) {
+      std::string s;
+      for (char c : run) {
+        bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+        if (!space) {
+          s.push_back(c);
+        } else if (s.empty() || s.back() != ' ') {
+          s.push_back(' ');
+        }
+      }
+      if (s.empty()) return;
+      bool blank = s == " ";
+      if (wantBreak && !blank && !out.empty()) {
+        trimSpaces();
+        if (!out.ends_with("\r\n")) out += "\r\n";
+        wantBreak = false;
+      }
+      if (s.front() == ' ' && (out.empty() || out.back() == ' ' || out.back() == '\n'))
+        s.erase(0, 1);
+      out += s;
+    };
+    struct Frame {
+      const Element* element;
+      std::size_t next;
+    };
+    std::vector<Frame> stack{{this, 0}};
+    while (!stack.empty()) {
+      Frame& f = stack.back();
+      if (f.next == f.element->items.size()) {
+        if (isOne(f.element->tag, kBlocks)) wantBreak = true;
+        stack.pop_back();
+        continue;
+      }
+      const Item& i = f.element->items[f.next++];
+      if (!i.element) {
+        emit(i.text);
+        continue;
+      }
+      const Element& e = *i.element;
+      if (e.isComment || isOne(e.tag, kHidden)) continue;
+      if (e.tag == "BR") {
+        trimSpaces();
+        out += "\r\n";
+        wantBreak = false;
+        continue;
+      }
+      if (isOne(e.tag, kBlocks)) wantBreak = true;
+      stack.push_back({&e, 0});
+    }
+    std::size_t start = out.find_first_not_of(" \r\n");
+    if (start == std::string::npos) return "";
+    return out.substr(start, out.find_last_not_of(" \r\n") - start + 1);
   }
   // No string at all for an element without text, as the real model gives.
   HRESULT get_innerText(BSTR* p) override {
