@@ -2,8 +2,12 @@
 #include <atomic>
 
 #include "platform/com/object.h"
+#include "platform/mshtml/computed_style.h"
 #include "platform/mshtml/objects.h"
 #include "platform/text/text.h"
+
+extern "C" const IID IID_IComputedStyleRecord = {
+    0x6E5B0120, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x20}};
 
 namespace platform::mshtml {
 
@@ -108,7 +112,8 @@ using ElementBase = com::Object<ElementObject, com::Dispatched<IHTMLElement, IID
                                 com::Dispatched<IHTMLAnchorElement, IID_IHTMLAnchorElement>,
                                 com::Dispatched<IHTMLImgElement, IID_IHTMLImgElement>,
                                 com::Dispatched<IHTMLHRElement, IID_IHTMLHRElement>,
-                                com::Dispatched<IHTMLCommentElement, IID_IHTMLCommentElement>>;
+                                com::Dispatched<IHTMLCommentElement, IID_IHTMLCommentElement>,
+                                com::Answers<IComputedStyleRecord, IID_IComputedStyleRecord>>;
 
 class ElementObject final : public ElementBase, LiveObject {
   friend ElementBase;
@@ -227,6 +232,13 @@ class ElementObject final : public ElementBase, LiveObject {
     t.append(tree_->Text(node_->textEnd));
     t.append("-->");
     return PutBstr(p, t);
+  }
+
+  // IComputedStyleRecord: what CurrentStyle reads, without the object and the strings.
+  HRESULT GetComputedStyle(const css::ComputedStyle** style) override {
+    if (!style) return E_POINTER;
+    *style = &tree_->StyleOf(*node_);
+    return S_OK;
   }
 
  private:
