@@ -66,14 +66,12 @@ long IntAttribute(IHTMLElement* element, const char16_t* name, long fallback) {
   return nbparser::WideToInt(trimmed);
 }
 
-ComPtr<IHTMLCurrentStyle> CurrentStyleOf(IDispatch* node, ComPtr<IHTMLElement2>* element2) {
-  ComPtr<IHTMLCurrentStyle> style;
+CElementStyle StyleOf(IDispatch* node, ComPtr<IHTMLElement2>* element2) {
   if (FAILED(node->QueryInterface(IID_IHTMLElement2, element2->ReleaseAndGetVoidAddress())) ||
       !*element2) {
-    return nullptr;
+    return CElementStyle();
   }
-  if (FAILED((*element2)->get_currentStyle(&style))) return nullptr;
-  return style;
+  return CElementStyle::Of(element2->Get());
 }
 
 WORD RuleStyleCode(std::u16string_view border) {
@@ -88,10 +86,10 @@ WORD RuleStyleCode(std::u16string_view border) {
 int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element) {
   if (!element || !node) return -1;
   ComPtr<IHTMLElement2> element2;
-  ComPtr<IHTMLCurrentStyle> style = CurrentStyleOf(node, std::addressof(element2));
+  CElementStyle style = StyleOf(node, std::addressof(element2));
   if (!style) return -1;
 
-  m_styleReader.PushStyle(style.Get());
+  m_styleReader.PushStyle(style);
   if (!m_bOutputOn || m_bInExcept || m_nHiddenDepth > 0) return 2;
 
   BStr tagName;
@@ -104,9 +102,7 @@ int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element) {
 
   // Content that is not shown is not converted (the old code converted display:none, the hidden
   // attribute and NOSCRIPT alike). The walker still goes through it for marker comments.
-  BStr display;
-  style->get_display(&display);
-  if (IsHiddenTag(tag) || std::u16string_view(display.Get() ? display.Get() : u"") == u"none") {
+  if (IsHiddenTag(tag) || style.Text(StyleProp::kDisplay) == u"none") {
     return 3;
   }
 
@@ -120,17 +116,17 @@ int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element) {
     } else {
       // Loose text before a block is a block of its own, in its place (the old code merged it
       // into the block, or put it past the rule).
-      PlaceLooseText(nullptr);
+      PlaceLooseText(CElementStyle());
     }
     if (id.Length() > 0) MarkTarget(id.Str());
-    if (tag == u"HR") AddHorizontalRule(node, style.Get());
+    if (tag == u"HR") AddHorizontalRule(node, style);
     if (tag == u"OL" || tag == u"UL") {
       ListLevel level;
       level.ordered = tag == u"OL";
       level.next = level.ordered ? IntAttribute(element, u"start", 1) : 1;
       m_lists.push_back(level);
     }
-    OpenTextBlock(style.Get());
+    OpenTextBlock(style);
     if (tag == u"LI") {
       // The marker stands before the item's first text, in whichever block that goes.
       if (!m_lists.empty() && m_lists.back().ordered) {
@@ -200,7 +196,7 @@ int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element) {
     return 2;
   }
   ComPtr<IHTMLElement2> element2;
-  ComPtr<IHTMLCurrentStyle> style = CurrentStyleOf(node, std::addressof(element2));
+  CElementStyle style = StyleOf(node, std::addressof(element2));
   if (!style) return -1;
   BStr tagName;
   if (FAILED(element->get_tagName(&tagName)) || !tagName) {
@@ -227,12 +223,10 @@ int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element) {
       } else {
         // Text after a nested block: a block of the element's own (the old code left it pending,
         // and it ran into the next block).
-        PlaceLooseText(style.Get());
+        PlaceLooseText(style);
       }
     }
-    BStr pageBreak;
-    style->get_pageBreakAfter(&pageBreak);
-    std::u16string_view after(pageBreak.Get() ? pageBreak.Get() : u"");
+    std::u16string_view after = style.Text(StyleProp::kPageBreakAfter);
     bool keepOpen = after == u"always" || after == u"right" || after == u"left";
     if (!keepOpen && m_pTextObject) CloseTextBlock();
     // An item that met no text leaves no marker behind for the text after it.
@@ -250,7 +244,7 @@ int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element) {
     m_strPendingText.push_back(u' ');
   }
   if (!m_strPendingText.empty()) {
-    if (!m_pTextObject) OpenTextBlock(style.Get());
+    if (!m_pTextObject) OpenTextBlock(style);
     FlushPendingText();
   }
   auto command = [this](unsigned short code) {
@@ -292,7 +286,7 @@ int CHtmlPageConverter::BeginInlineStyle(IHTMLElement* element) {
   return 0;
 }
 
-int CHtmlPageConverter::AddHorizontalRule(IDispatch* node, IHTMLCurrentStyle* style) {
+int CHtmlPageConverter::AddHorizontalRule(IDispatch* node, const CElementStyle& style) {
   WORD thickness = 2;
   WORD code = 16;
   ComPtr<IHTMLHRElement> rule;
@@ -307,11 +301,8 @@ int CHtmlPageConverter::AddHorizontalRule(IDispatch* node, IHTMLCurrentStyle* st
     FlushPendingText();
     CloseTextBlock();
   }
-  if (style) {
-    BStr border;
-    if (SUCCEEDED(style->get_borderStyle(&border)) && border) {
-      code = RuleStyleCode(std::u16string_view(border.Get(), border.Length()));
-    }
+  if (StyleValue border = style.Get(StyleProp::kBorderStyle); border.kind == StyleValue::kText) {
+    code = RuleStyleCode(border.text);
   }
   if (m_pPage) m_pPage->AddRuledLine(600, code, thickness, 0);
   return 0;

@@ -218,12 +218,12 @@ void CHtmlPageConverter::ConvertBodyChildren(IHTMLElement* body) {
   // The body's style is the bottom of the stack: the enclosing style of what stands directly
   // in it, and the base of its relative sizes.
   ComPtr<IHTMLElement2> body2;
-  ComPtr<IHTMLCurrentStyle> bodyStyle;
+  CElementStyle bodyStyle;
   if (SUCCEEDED(body->QueryInterface(IID_IHTMLElement2, body2.ReleaseAndGetVoidAddress())) &&
       body2) {
-    body2->get_currentStyle(&bodyStyle);
+    bodyStyle = CElementStyle::Of(body2.Get());
   }
-  if (bodyStyle) m_styleReader.PushStyle(bodyStyle.Get());
+  if (bodyStyle) m_styleReader.PushStyle(bodyStyle);
   ComPtr<IDispatch> children;
   ComPtr<IHTMLElementCollection> collection;
   LONG length = 0;
@@ -241,7 +241,7 @@ void CHtmlPageConverter::ConvertBodyChildren(IHTMLElement* body) {
     if (m_pTextObject) {
       FlushPendingText();
     } else if (bodyStyle) {
-      PlaceLooseText(bodyStyle.Get());
+      PlaceLooseText(bodyStyle);
     }
   }
   FinishOpenTextBlock();
@@ -274,12 +274,12 @@ void CHtmlPageConverter::ConvertDivsById(IHTMLElement* body) {
         // The style of the element the DIV stands in is the bottom of the stack.
         ComPtr<IHTMLElement> parent;
         ComPtr<IHTMLElement2> parent2;
-        ComPtr<IHTMLCurrentStyle> parentStyle;
+        CElementStyle parentStyle;
         if (SUCCEEDED(div->get_parentElement(&parent)) && parent &&
             SUCCEEDED(parent.As(IID_IHTMLElement2, std::addressof(parent2))) && parent2) {
-          parent2->get_currentStyle(&parentStyle);
+          parentStyle = CElementStyle::Of(parent2.Get());
         }
-        if (parentStyle) m_styleReader.PushStyle(parentStyle.Get());
+        if (parentStyle) m_styleReader.PushStyle(parentStyle);
         WalkNode(item.Get());
         if (parentStyle) m_styleReader.PopStyle();
       }

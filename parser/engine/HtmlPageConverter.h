@@ -83,7 +83,7 @@ class CHtmlPageConverter {
   int StartElement(IDispatch* node, IHTMLElement* element);
   int EndElement(IDispatch* node, IHTMLElement* element);
   int BeginInlineStyle(IHTMLElement* element);
-  int AddHorizontalRule(IDispatch* node, IHTMLCurrentStyle* style);
+  int AddHorizontalRule(IDispatch* node, const CElementStyle& style);
 
   // Text runs and text blocks. A run is gathered as the page shows it: with its container's
   // white-space preserved (blanks as no-break spaces, which are never trimmed), else collapsed.
@@ -100,11 +100,12 @@ class CHtmlPageConverter {
   void PayOwedBlank();
   // withMargin: the element's top margin sets the page location first (its first block).
   int OpenTextBlock(IHTMLCurrentStyle* style, bool withMargin = true);
+  int OpenTextBlock(const CElementStyle& style, bool withMargin = true);
   int CloseTextBlock();
   // Loose text before a block, a rule or the end of an element: a block of its own, in its
   // place, with the style of the element it stands in: ownStyle, the top record's computed
   // style, or NULL for the enclosing record's.
-  void PlaceLooseText(IHTMLCurrentStyle* ownStyle);
+  void PlaceLooseText(const CElementStyle& ownStyle);
   // Every block placed on the page goes through here, so that targets waiting for a block
   // (names and ids met where no text block was open) land on it.
   void PlaceBlock(CNBKBlockObject* block);

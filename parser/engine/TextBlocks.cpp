@@ -139,12 +139,15 @@ void CHtmlPageConverter::PayOwedBlank() {
 }
 
 int CHtmlPageConverter::OpenTextBlock(IHTMLCurrentStyle* style, bool withMargin) {
+  return OpenTextBlock(CElementStyle(style), withMargin);
+}
+
+int CHtmlPageConverter::OpenTextBlock(const CElementStyle& style, bool withMargin) {
   if (!m_pPage) return -3;
   if (m_pTextObject) return 0;
   if (style && withMargin) {
-    ScopedVariant top;
-    if (SUCCEEDED(style->get_marginTop(&top)) && top.vt == VT_BSTR && top.bstrVal) {
-      WORD margin = ParseMargin(top.bstrVal, 800);
+    if (StyleValue top = style.Get(StyleProp::kMarginTop); top.kind == StyleValue::kText) {
+      WORD margin = ParseMargin(top.text, 800);
       if (margin != 0) m_pPage->SetLocation(0, margin);
     }
   }
@@ -182,7 +185,7 @@ int CHtmlPageConverter::CloseTextBlock() {
   return 0;
 }
 
-void CHtmlPageConverter::PlaceLooseText(IHTMLCurrentStyle* ownStyle) {
+void CHtmlPageConverter::PlaceLooseText(const CElementStyle& ownStyle) {
   if (m_strPendingText.empty()) return;
   if (m_strPendingText.find_first_not_of(u' ') == std::u16string::npos) {
     m_strPendingText.clear();

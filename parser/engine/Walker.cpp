@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "parser/engine/HtmlPageConverter.h"
+#include "platform/mshtml/element_links.h"
 
 namespace {
 
@@ -56,12 +57,16 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
     return -2;
   }
 
+  // The children of an element of our own document model are followed by their links, with
+  // no collection per element; those of any other document through its children collection.
   struct Level {
     ComPtr<IDispatch> node;
     ComPtr<IHTMLElement> element;
     ComPtr<IHTMLElementCollection> children;
     LONG count = 0;
     LONG next = 0;
+    bool linked = false;
+    ComPtr<IHTMLElement> nextLinked;  // the child to walk next; NULL after the last
     Marker marker = Marker::kNone;
     bool hides = false;  // its content is not shown
   };
@@ -72,7 +77,13 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
     level.marker = ClassifyComment(*this, n.Get());
     level.hides = StartElement(n.Get(), e.Get()) == 3;
     if (level.hides) ++m_nHiddenDepth;
-    level.children = ChildrenOf(e.Get(), &level.count);
+    ComPtr<IElementLinks> links;
+    if (SUCCEEDED(e.As(IID_IElementLinks, std::addressof(links))) && links) {
+      level.linked = true;
+      if (FAILED(links->GetFirstChild(&level.nextLinked))) level.nextLinked = nullptr;
+    } else {
+      level.children = ChildrenOf(e.Get(), &level.count);
+    }
     level.node = std::move(n);
     level.element = std::move(e);
     levels.push_back(std::move(level));
@@ -81,6 +92,18 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
 
   while (!levels.empty()) {
     Level& top = levels.back();
+    if (top.linked && top.nextLinked) {
+      ComPtr<IHTMLElement> child = std::move(top.nextLinked);
+      ComPtr<IElementLinks> links;
+      if (SUCCEEDED(child.As(IID_IElementLinks, std::addressof(links))) && links &&
+          FAILED(links->GetNextSibling(&top.nextLinked))) {
+        top.nextLinked = nullptr;
+      }
+      ComPtr<IDispatch> childNode;
+      if (FAILED(child.As(IID_IDispatch, std::addressof(childNode))) || !childNode) continue;
+      enter(std::move(childNode), std::move(child));
+      continue;
+    }
     if (top.next < top.count) {
       ScopedVariant position, none;
       position.vt = VT_UINT;

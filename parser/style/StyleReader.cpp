@@ -9,32 +9,6 @@
 
 namespace {
 
-// A getter's VARIANT counts as unset when the call failed or its value field is 0 (so an
-// integer 0 is skipped as well as a NULL string).
-bool IsUnset(HRESULT hr, const VARIANT& v) {
-  if (FAILED(hr)) return true;
-  switch (v.vt) {
-    case VT_EMPTY:
-    case VT_NULL:
-      return true;
-    case VT_BSTR:
-      return v.bstrVal == nullptr;
-    case VT_I4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_UI4:
-      return v.lVal == 0;
-    default:
-      return v.llVal == 0;
-  }
-}
-
-// The string a VARIANT getter gave, or NULL when it gave none.
-const WCHAR* StringOf(HRESULT hr, const VARIANT& v) {
-  if (IsUnset(hr, v) || v.vt != VT_BSTR) return nullptr;
-  return v.bstrVal;
-}
-
 void ColorBytesAsWords(DWORD colour, unsigned short words[2]) {
   BYTE bytes[4];
   ColorToBytes(colour, bytes);
@@ -50,7 +24,7 @@ std::uint32_t PackColor(DWORD colour) {
          static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-std::unique_ptr<CTextStyle> CStyleReader::ReadStyle(IHTMLCurrentStyle* style) {
+std::unique_ptr<CTextStyle> CStyleReader::ReadStyle(const CElementStyle& style) {
   auto record = std::make_unique<CTextStyle>();
   if (!style) return record;
 
@@ -62,96 +36,70 @@ std::unique_ptr<CTextStyle> CStyleReader::ReadStyle(IHTMLCurrentStyle* style) {
   const CTextStyle* enclosing = GetTopStyle();
   const WORD base =
       enclosing && enclosing->m_nFontSize != 0 ? enclosing->m_nFontSize : m_nBaseFontSize;
-  {
-    ScopedVariant v;
-    HRESULT hr = style->get_fontSize(&v);
-    if (const WCHAR* text = StringOf(hr, v)) record->m_nFontSize = ParseLength(text, base);
+  if (StyleValue v = style.Get(StyleProp::kFontSize); v.kind == StyleValue::kText) {
+    record->m_nFontSize = ParseLength(v.text, base);
   }
-  {
-    ScopedVariant v;
-    HRESULT hr = style->get_lineHeight(&v);
-    if (const WCHAR* text = StringOf(hr, v)) {
-      if (std::u16string_view(text) == u"normal") {
-        record->m_nLineHeight = static_cast<WORD>((3 * record->m_nFontSize) / 2 + 5);
-      } else {
-        // A relative line height is the element's own size times it, as in CSS.
-        WORD own = record->m_nFontSize != 0 ? record->m_nFontSize : base;
-        record->m_nLineHeight = ParseLength(text, own);
-      }
+  if (StyleValue v = style.Get(StyleProp::kLineHeight); v.kind == StyleValue::kText) {
+    if (std::u16string_view(v.text) == u"normal") {
+      record->m_nLineHeight = static_cast<WORD>((3 * record->m_nFontSize) / 2 + 5);
+    } else {
+      // A relative line height is the element's own size times it, as in CSS.
+      WORD own = record->m_nFontSize != 0 ? record->m_nFontSize : base;
+      record->m_nLineHeight = ParseLength(v.text, own);
     }
   }
-  {
-    ScopedVariant v;
-    HRESULT hr = style->get_color(&v);
-    if (!IsUnset(hr, v)) {
-      if (v.vt == VT_I4) {
-        record->m_crText = static_cast<DWORD>(v.lVal);
-      } else if (v.vt == VT_BSTR) {
-        record->m_crText = ParseColor(v.bstrVal);
-      } else {
-        record->m_crText = 0;
-      }
+  if (StyleValue v = style.Get(StyleProp::kColor); v.kind != StyleValue::kUnset) {
+    if (v.kind == StyleValue::kNumber) {
+      record->m_crText = static_cast<DWORD>(v.number);
+    } else if (v.kind == StyleValue::kText) {
+      record->m_crText = ParseColor(v.text);
+    } else {
+      record->m_crText = 0;
     }
   }
-  {
-    ScopedVariant v;
-    HRESULT hr = style->get_backgroundColor(&v);
-    if (!IsUnset(hr, v)) {
-      if (v.vt == VT_I4) {
-        record->m_crTextBack = record->m_crBlockBack = static_cast<DWORD>(v.lVal);
-        record->m_bTextBackSet = record->m_bBlockBackSet = 1;
-      } else if (v.vt == VT_BSTR && std::u16string_view(v.bstrVal) == u"transparent") {
-        if (enclosing && enclosing->m_bBlockBackSet) {
-          record->m_crBlockBack = enclosing->m_crBlockBack;
-          record->m_bBlockBackSet = 1;
-        } else {
-          record->m_crTextBack = record->m_crBlockBack = kNoColor;
-          record->m_bTextBackSet = record->m_bBlockBackSet = 1;
-        }
-      } else if (v.vt == VT_BSTR) {
-        record->m_crTextBack = record->m_crBlockBack = ParseColor(v.bstrVal);
+  if (StyleValue v = style.Get(StyleProp::kBackgroundColor); v.kind != StyleValue::kUnset) {
+    if (v.kind == StyleValue::kNumber) {
+      record->m_crTextBack = record->m_crBlockBack = static_cast<DWORD>(v.number);
+      record->m_bTextBackSet = record->m_bBlockBackSet = 1;
+    } else if (v.kind == StyleValue::kText && std::u16string_view(v.text) == u"transparent") {
+      if (enclosing && enclosing->m_bBlockBackSet) {
+        record->m_crBlockBack = enclosing->m_crBlockBack;
+        record->m_bBlockBackSet = 1;
+      } else {
+        record->m_crTextBack = record->m_crBlockBack = kNoColor;
         record->m_bTextBackSet = record->m_bBlockBackSet = 1;
       }
+    } else if (v.kind == StyleValue::kText) {
+      record->m_crTextBack = record->m_crBlockBack = ParseColor(v.text);
+      record->m_bTextBackSet = record->m_bBlockBackSet = 1;
     }
   }
-  {
-    ScopedVariant v;
-    HRESULT hr = style->get_fontWeight(&v);
-    if (!IsUnset(hr, v)) {
-      int weight = 400;
-      if (v.vt == VT_I4) {
-        weight = v.lVal;
-      } else if (v.vt == VT_BSTR) {
-        weight = ParseFontWeight(v.bstrVal);
-      }
-      record->m_bBold = static_cast<WORD>(weight) >= 500 ? 1 : 0;
+  if (StyleValue v = style.Get(StyleProp::kFontWeight); v.kind != StyleValue::kUnset) {
+    int weight = 400;
+    if (v.kind == StyleValue::kNumber) {
+      weight = v.number;
+    } else if (v.kind == StyleValue::kText) {
+      weight = ParseFontWeight(v.text);
     }
+    record->m_bBold = static_cast<WORD>(weight) >= 500 ? 1 : 0;
   }
-  {
-    ScopedVariant v;
-    HRESULT hr = style->get_marginBottom(&v);
-    if (const WCHAR* text = StringOf(hr, v)) record->m_nMarginBottom = ParseMargin(text, 800);
+  if (StyleValue v = style.Get(StyleProp::kMarginBottom); v.kind == StyleValue::kText) {
+    record->m_nMarginBottom = ParseMargin(v.text, 800);
   }
-  {
-    BStr space;
-    if (SUCCEEDED(style->get_whiteSpace(&space)) && space) {
-      std::u16string_view text(space.Get());
-      record->m_bPreserveSpace = text == u"pre" || text == u"pre-wrap" || text == u"break-spaces";
-    }
+  if (StyleValue v = style.Get(StyleProp::kWhiteSpace); v.kind == StyleValue::kText) {
+    std::u16string_view text(v.text);
+    record->m_bPreserveSpace = text == u"pre" || text == u"pre-wrap" || text == u"break-spaces";
   }
-  {
-    BStr align;
-    if (SUCCEEDED(style->get_textAlign(&align)) && align) {
-      std::u16string_view text(align.Get());
-      record->SetAlign(text == u"right"    ? ALIGN_RIGHT
-                       : text == u"center" ? ALIGN_CENTER
-                                           : ALIGN_LEFT);
-    }
+  if (StyleValue v = style.Get(StyleProp::kTextAlign); v.kind == StyleValue::kText) {
+    std::u16string_view text(v.text);
+    record->SetAlign(text == u"right"    ? ALIGN_RIGHT
+                     : text == u"center" ? ALIGN_CENTER
+                                         : ALIGN_LEFT);
   }
   return record;
 }
 
-void CStyleReader::PushStyle(IHTMLCurrentStyle* style) {
+void CStyleReader::PushStyle(const CElementStyle& style) {
   m_styles.push_back(ReadStyle(style));
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "parser/style/ElementStyle.h"
 #include "parser/style/TextStyle.h"
 #include "platform/mshtml/mshtml.h"
 
@@ -21,7 +22,8 @@ class CStyleReader {
   CStyleReader(const CStyleReader&) = delete;
   CStyleReader& operator=(const CStyleReader&) = delete;
 
-  void PushStyle(IHTMLCurrentStyle* style);
+  void PushStyle(const CElementStyle& style);
+  void PushStyle(IHTMLCurrentStyle* style) { PushStyle(CElementStyle(style)); }
   void PopStyle();
   // The top record (the element being handled); NULL on an empty stack.
   CTextStyle* GetTopStyle() const;
@@ -42,7 +44,10 @@ class CStyleReader {
   // Switches back what EmitStyleChanges sent for the top record. Results as EmitStyleChanges.
   int RestoreEnclosingStyle(CNBKTextObject* text);
 
-  std::unique_ptr<CTextStyle> ReadStyle(IHTMLCurrentStyle* style);
+  std::unique_ptr<CTextStyle> ReadStyle(const CElementStyle& style);
+  std::unique_ptr<CTextStyle> ReadStyle(IHTMLCurrentStyle* style) {
+    return ReadStyle(CElementStyle(style));
+  }
 
  private:
   void ApplyWholeStyle(const CTextStyle& style, CNBKTextObject* text, bool withBlockBack);

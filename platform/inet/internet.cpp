@@ -1,24 +1,17 @@
 #include "platform/inet/internet.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <mutex>
 #include <utility>
 
 #include "platform/com/com.h"
+#include "platform/inet/curl_api.h"
 #include "platform/text/text.h"
 
 namespace platform::inet {
 namespace {
-
-void GlobalInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 std::string Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -110,40 +103,44 @@ class Transfer {
   // Starts the request and pumps until the final response's headers are in.
   void Start(const std::string& agent, bool followRedirects, const std::string& extraHeaders) {
     follow_ = followRedirects;
-    easy_ = curl_easy_init();
-    multi_ = curl_multi_init();
+    // libcurl is loaded here, at the first address fetched, not when a session is made.
+    std::string why;
+    api_ = Curl(why);
+    if (api_ == nullptr) Throw(ERROR_INTERNET_INTERNAL_ERROR, context_, why);
+    easy_ = api_->easyInit();
+    multi_ = api_->multiInit();
     if (easy_ == nullptr || multi_ == nullptr)
       Throw(ERROR_INTERNET_INTERNAL_ERROR, context_, "curl init failed");
     errorText_[0] = 0;
-    curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str());
-    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
-    curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, followRedirects ? 1L : 0L);
-    curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, 20L);
-    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, limits_.connectTimeoutMs);
-    curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, limits_.totalTimeoutMs);
+    api_->easySetopt(easy_, CURLOPT_URL, url_.c_str());
+    api_->easySetopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    api_->easySetopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
+    api_->easySetopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
+    api_->easySetopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    api_->easySetopt(easy_, CURLOPT_FOLLOWLOCATION, followRedirects ? 1L : 0L);
+    api_->easySetopt(easy_, CURLOPT_MAXREDIRS, 20L);
+    api_->easySetopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, limits_.connectTimeoutMs);
+    api_->easySetopt(easy_, CURLOPT_TIMEOUT_MS, limits_.totalTimeoutMs);
     // The proxy comes from the environment, as the system's preconfigured access; the loopback
     // host never goes through one.
-    curl_easy_setopt(easy_, CURLOPT_NOPROXY, "127.0.0.1,localhost,::1");
-    if (!agent.empty()) curl_easy_setopt(easy_, CURLOPT_USERAGENT, agent.c_str());
-    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
-    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
-    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+    api_->easySetopt(easy_, CURLOPT_NOPROXY, "127.0.0.1,localhost,::1");
+    if (!agent.empty()) api_->easySetopt(easy_, CURLOPT_USERAGENT, agent.c_str());
+    api_->easySetopt(easy_, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
+    api_->easySetopt(easy_, CURLOPT_WRITEDATA, this);
+    api_->easySetopt(easy_, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
+    api_->easySetopt(easy_, CURLOPT_HEADERDATA, this);
     if (!extraHeaders.empty()) {
       size_t start = 0;
       while (start < extraHeaders.size()) {
         size_t end = extraHeaders.find("\r\n", start);
         if (end == std::string::npos) end = extraHeaders.size();
         std::string line = Trim(std::string_view(extraHeaders).substr(start, end - start));
-        if (!line.empty()) requestHeaders_ = curl_slist_append(requestHeaders_, line.c_str());
+        if (!line.empty()) requestHeaders_ = api_->slistAppend(requestHeaders_, line.c_str());
         start = end + 2;
       }
-      curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, requestHeaders_);
+      api_->easySetopt(easy_, CURLOPT_HTTPHEADER, requestHeaders_);
     }
-    curl_multi_add_handle(multi_, easy_);
+    api_->multiAddHandle(multi_, easy_);
     added_ = true;
 
     while (!headersDone_ && !finished_) Pump();
@@ -172,10 +169,10 @@ class Transfer {
   void Stop() {
     if (stopped_) return;
     stopped_ = true;
-    if (multi_ != nullptr && easy_ != nullptr && added_) curl_multi_remove_handle(multi_, easy_);
-    if (easy_ != nullptr) curl_easy_cleanup(easy_);
-    if (multi_ != nullptr) curl_multi_cleanup(multi_);
-    if (requestHeaders_ != nullptr) curl_slist_free_all(requestHeaders_);
+    if (multi_ != nullptr && easy_ != nullptr && added_) api_->multiRemoveHandle(multi_, easy_);
+    if (easy_ != nullptr) api_->easyCleanup(easy_);
+    if (multi_ != nullptr) api_->multiCleanup(multi_);
+    if (requestHeaders_ != nullptr) api_->slistFreeAll(requestHeaders_);
     easy_ = nullptr;
     multi_ = nullptr;
     requestHeaders_ = nullptr;
@@ -199,24 +196,24 @@ class Transfer {
 
   void Pump() {
     int running = 0;
-    CURLMcode mc = curl_multi_perform(multi_, &running);
+    CURLMcode mc = api_->multiPerform(multi_, &running);
     if (mc != CURLM_OK) {
       finished_ = true;
       result_ = CURLE_RECV_ERROR;
       return;
     }
     int queued = 0;
-    while (CURLMsg* msg = curl_multi_info_read(multi_, &queued)) {
+    while (CURLMsg* msg = api_->multiInfoRead(multi_, &queued)) {
       if (msg->msg == CURLMSG_DONE) {
         finished_ = true;
         result_ = msg->data.result;
         char* effective = nullptr;
-        if (curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+        if (api_->easyGetinfo(easy_, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
           effectiveUrl_ = effective;
-        if (status_ == 0) curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status_);
+        if (status_ == 0) api_->easyGetinfo(easy_, CURLINFO_RESPONSE_CODE, &status_);
       }
     }
-    if (!finished_ && running > 0) curl_multi_poll(multi_, nullptr, 0, 200, nullptr);
+    if (!finished_ && running > 0) api_->multiPoll(multi_, nullptr, 0, 200, nullptr);
     if (!finished_ && running == 0) {
       // The handle ended without a message; treat it as done with what it has.
       finished_ = true;
@@ -226,7 +223,7 @@ class Transfer {
   [[noreturn]] void ThrowResult() {
     CURLcode code = result_;
     if (code == CURLE_WRITE_ERROR && tooLarge_) code = CURLE_FILESIZE_EXCEEDED;
-    std::string what = errorText_[0] ? std::string(errorText_) : curl_easy_strerror(code);
+    std::string what = errorText_[0] ? std::string(errorText_) : api_->easyStrerror(code);
     if (code == CURLE_FILESIZE_EXCEEDED) {
       what = "download larger than " + std::to_string(limits_.maxBytes) + " bytes";
     }
@@ -282,6 +279,7 @@ class Transfer {
   std::string url_;
   DWORD_PTR context_;
   Limits limits_;
+  const CurlApi* api_ = nullptr;
   CURL* easy_ = nullptr;
   CURLM* multi_ = nullptr;
   curl_slist* requestHeaders_ = nullptr;
@@ -395,7 +393,6 @@ std::u16string CHttpFile::GetFileURL() const {
 CInternetSession::CInternetSession(LPCWSTR agent, DWORD_PTR context, DWORD /*accessType*/,
                                    LPCWSTR /*proxyName*/, LPCWSTR /*proxyBypass*/, DWORD /*flags*/)
     : context_(context), limits_(platform::inet::DefaultLimits()) {
-  platform::inet::GlobalInit();
   if (agent != nullptr) agent_ = platform::com::Utf16ToUtf8(agent);
 }
 

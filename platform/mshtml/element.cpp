@@ -2,8 +2,15 @@
 #include <atomic>
 
 #include "platform/com/object.h"
+#include "platform/mshtml/computed_style.h"
+#include "platform/mshtml/element_links.h"
 #include "platform/mshtml/objects.h"
 #include "platform/text/text.h"
+
+extern "C" const IID IID_IComputedStyleRecord = {
+    0x6E5B0120, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x20}};
+extern "C" const IID IID_IElementLinks = {
+    0x6E5B0121, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x21}};
 
 namespace platform::mshtml {
 
@@ -103,7 +110,9 @@ using ElementBase = com::Object<ElementObject, com::Dispatched<IHTMLElement, IID
                                 com::Dispatched<IHTMLAnchorElement, IID_IHTMLAnchorElement>,
                                 com::Dispatched<IHTMLImgElement, IID_IHTMLImgElement>,
                                 com::Dispatched<IHTMLHRElement, IID_IHTMLHRElement>,
-                                com::Dispatched<IHTMLCommentElement, IID_IHTMLCommentElement>>;
+                                com::Dispatched<IHTMLCommentElement, IID_IHTMLCommentElement>,
+                                com::Answers<IComputedStyleRecord, IID_IComputedStyleRecord>,
+                                com::Answers<IElementLinks, IID_IElementLinks>>;
 
 class ElementObject final : public ElementBase, LiveObject {
   friend ElementBase;
@@ -224,8 +233,24 @@ class ElementObject final : public ElementBase, LiveObject {
     return PutBstr(p, t);
   }
 
+  // IComputedStyleRecord: what CurrentStyle reads, without the object and the strings.
+  HRESULT GetComputedStyle(const css::ComputedStyle** style) override {
+    if (!style) return E_POINTER;
+    *style = &tree_->StyleOf(*node_);
+    return S_OK;
+  }
+
+  // IElementLinks: the links children is made from.
+  HRESULT GetFirstChild(IHTMLElement** child) override { return Linked(node_->firstChild, child); }
+  HRESULT GetNextSibling(IHTMLElement** next) override { return Linked(node_->next, next); }
+
  private:
   ~ElementObject() { node_->object = nullptr; }
+  HRESULT Linked(Node* n, IHTMLElement** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return n ? ElementFor(tree_, n, IID_IHTMLElement, reinterpret_cast<void**>(out)) : S_OK;
+  }
   static std::u16string_view BStrView(BSTR b) {
     return b ? std::u16string_view(b, SysStringLen(b)) : std::u16string_view();
   }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "parser/images/SvgRaster.h"
+#include "tests/support/lazy_library.h"
 
 namespace {
 
@@ -54,6 +55,16 @@ TEST(SvgTest, DrawnAsPngAtTheDisplayedSize) {
   EXPECT_EQ(PngSize(nbparser::RasterizeSvg(kSvg, 0, 0)), std::make_pair(40, 20));
   EXPECT_EQ(PngSize(nbparser::RasterizeSvg(kSvg, 100, 0)), std::make_pair(100, 50));
   EXPECT_TRUE(nbparser::RasterizeSvg("<svg><unclosed", 0, 0).empty());
+}
+
+// librsvg and what it brings come into the process with the first SVG drawn, not before.
+TEST(SvgTest, DISABLED_LibraryProbe) {
+  ASSERT_FALSE(lazy_test::Mapped(NB_RSVG_SONAME)) << "linked in";
+  ASSERT_EQ(PngSize(nbparser::RasterizeSvg(kSvg, 0, 0)), std::make_pair(40, 20));
+  EXPECT_TRUE(lazy_test::Mapped(NB_RSVG_SONAME)) << "not loaded by the first SVG";
+}
+TEST(SvgTest, LibraryLoadedByTheFirstSvgOnly) {
+  EXPECT_EQ(lazy_test::RunProbe("SvgTest.DISABLED_LibraryProbe"), 0);
 }
 
 }  // namespace
