@@ -85,21 +85,21 @@ function listView(c) {
 
 function controlOf(c) {
   let e;
-  if (c.class === 'Button' && (c.style & BS_TYPEMASK) === BS_GROUPBOX) {
+  if (c.class === 'button' && (c.style & BS_TYPEMASK) === BS_GROUPBOX) {
     e = document.createElement('fieldset');
     const legend = document.createElement('legend');
     legend.textContent = c.text.replace(/&(.)/g, '$1');
     e.append(legend);
-  } else if (c.class === 'Button') {
+  } else if (c.class === 'button') {
     e = document.createElement('button');
     e.textContent = c.text.replace(/&(.)/g, '$1');
     e.addEventListener('click', () => act({ cmd: 'click', control: c.id }));
-  } else if (c.class === 'Edit') {
+  } else if (c.class === 'edit') {
     e = document.createElement('input');
     e.value = c.text;
     e.readOnly = (c.style & ES_READONLY) !== 0;
     e.addEventListener('change', () => act({ cmd: 'type', control: c.id, text: e.value }));
-  } else if (c.class === 'ComboBox') {
+  } else if (c.class === 'combobox') {
     e = document.createElement('select');
     c.rows.forEach((text, row) => {
       const option = document.createElement('option');
@@ -109,7 +109,7 @@ function controlOf(c) {
     });
     e.selectedIndex = c.selected;
     e.addEventListener('change', () => act({ cmd: 'pick', control: c.id, row: e.selectedIndex }));
-  } else if (c.class === 'SysListView32') {
+  } else if (c.class === 'syslistview32') {
     e = listView(c);
   } else {
     e = document.createElement('span');

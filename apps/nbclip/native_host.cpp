@@ -39,6 +39,14 @@ std::string U8(std::u16string_view s) {
   return platform::com::Utf16ToUtf8(s);
 }
 
+// A window's class as the extension's pages name it: in lower case, as class names compare.
+std::string ClassOf(HWND control) {
+  std::string name = U8(ui::ClassName(control));
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return name;
+}
+
 // Chromium sends at most 64 MiB; a page's DOM is far below the bound kept.
 constexpr size_t kMessageLimit = 16u << 20;
 constexpr uint64_t kSkipLimit = 64u << 20;
@@ -185,7 +193,7 @@ class Host {
       return "that dialog is not the one open in front";
     HWND control = GetDlgItem(m_dialogs.back().window, static_cast<int>(integer("control")));
     if (!control) return "the dialog has no control " + std::to_string(integer("control"));
-    std::u16string cls = ui::ClassName(control);
+    std::string cls = ClassOf(control);
     bool done = false;
     if (name == "click") {
       done = ui::Click(control);
@@ -193,8 +201,8 @@ class Host {
       done = ui::TypeText(control, platform::com::Utf8ToUtf16(text("text")));
     } else if (name == "pick") {
       int row = static_cast<int>(integer("row"));
-      done = cls == u"SysListView32" ? ui::ClickListRow(control, row)
-                                     : ui::SelectComboRow(control, row);
+      done = cls == "syslistview32" ? ui::ClickListRow(control, row)
+                                    : ui::SelectComboRow(control, row);
     } else {
       return RowMenu(control, static_cast<int>(integer("row")),
                      static_cast<UINT>(integer("choose")));
@@ -285,10 +293,10 @@ class Host {
       GetWindowRect(c, &r);
       POINT corners[2] = {{r.left, r.top}, {r.right, r.bottom}};
       MapWindowPoints(nullptr, dlg, corners, 2);
-      std::u16string cls = ui::ClassName(c);
+      std::string cls = ClassOf(c);
       JsonObject item{
           {"id", GetDlgCtrlID(c)},
-          {"class", U8(cls)},
+          {"class", cls},
           {"text", U8(ui::WindowText(c))},
           {"x", static_cast<long>(corners[0].x)},
           {"y", static_cast<long>(corners[0].y)},
@@ -298,7 +306,7 @@ class Host {
           {"visible", IsWindowVisible(c) != 0},
           {"enabled", IsWindowEnabled(c) != 0},
       };
-      if (cls == u"SysListView32") {
+      if (cls == "syslistview32") {
         JsonArray rows, selected;
         std::vector<std::u16string> texts = ui::ListViewRows(c);
         for (size_t i = 0; i < texts.size(); ++i) {
@@ -308,7 +316,7 @@ class Host {
         }
         item["rows"] = std::move(rows);
         item["selected"] = std::move(selected);
-      } else if (cls == u"ComboBox") {
+      } else if (cls == "combobox") {
         JsonArray rows;
         int count = static_cast<int>(SendMessageW(c, CB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) rows.push_back(U8(ComboRowText(c, i)));
