@@ -6,9 +6,15 @@ export async function host(message) {
 }
 
 // Requests one after another, so a field's text reaches the dialog before the click after it.
+// While any is waiting, the page's body carries data-busy.
 let chain = Promise.resolve();
+let waiting = 0;
 export function queued(message) {
-  const next = chain.then(() => host(message));
+  waiting++;
+  document.body.dataset.busy = '1';
+  const next = chain.then(() => host(message)).finally(() => {
+    if (--waiting === 0) delete document.body.dataset.busy;
+  });
   chain = next.catch(() => {});
   return next;
 }

@@ -20,20 +20,28 @@ function render(state) {
     books.append(option);
   });
   books.selectedIndex = state.selected;
-  buttons.replaceChildren();
-  for (const b of state.buttons) {
-    const button = document.createElement('button');
-    button.className = 'tb';
-    button.dataset.command = String(b.command);
+  // The buttons are made once and then kept, so a click is not lost to a redraw.
+  const same = [...buttons.children].map((b) => b.dataset.command).join() ===
+      state.buttons.map((b) => String(b.command)).join();
+  if (!same) {
+    buttons.replaceChildren();
+    for (const b of state.buttons) {
+      const button = document.createElement('button');
+      button.className = 'tb';
+      button.dataset.command = String(b.command);
+      const image = document.createElement('span');
+      image.style.backgroundPosition = `${-80 * b.image}px 0`;
+      button.append(image);
+      button.addEventListener('click', () => press(b.command));
+      buttons.append(button);
+    }
+  }
+  state.buttons.forEach((b, i) => {
+    const button = buttons.children[i];
     button.title = b.tooltip;
     button.setAttribute('aria-label', b.tooltip);
     button.disabled = !b.enabled;
-    const image = document.createElement('span');
-    image.style.backgroundPosition = `${-80 * b.image}px 0`;
-    button.append(image);
-    button.addEventListener('click', () => press(b.command));
-    buttons.append(button);
-  }
+  });
 }
 
 // Shows an answer: its error, or its state and message boxes. True when it was not refused.
@@ -69,7 +77,7 @@ async function livePage() {
 }
 
 async function press(command) {
-  document.body.dataset.busy = '1';
+  document.body.dataset.pressing = '1';
   const started = performance.now();
   messages.replaceChildren();
   try {
@@ -88,7 +96,7 @@ async function press(command) {
       chrome.tabs.create({ url: chrome.runtime.getURL('manage.html') });
   } finally {
     document.body.dataset.lastMs = String(Math.round(performance.now() - started));
-    delete document.body.dataset.busy;
+    delete document.body.dataset.pressing;
   }
 }
 
