@@ -115,7 +115,11 @@ int RunInstallExtension(Args args) {
                       fs::perms::others_read | fs::perms::others_exec,
                   ec);
   std::cout << "installed " << manifest.string() << "\n";
-  std::string extension = NB_EXTENSION_DIR;
+  // Installed, the extension is in share/ beside bin/; in the build folder, beside bin/.
+  fs::path prefix = self.parent_path().parent_path();
+  std::string extension = (prefix / "extension").string();
+  if (fs::exists(prefix / "share" / "nbclip" / "extension" / "manifest.json", ec))
+    extension = (prefix / "share" / "nbclip" / "extension").string();
   if (browser == "firefox")
     std::cout << "load the extension: about:debugging, This Firefox, Load Temporary Add-on, "
                  "and pick "
