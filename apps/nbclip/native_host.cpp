@@ -10,6 +10,7 @@
 // request's own work ends later, the new state goes out as {"event": "state", ...}.
 #include "apps/nbclip/native_host.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -408,6 +409,9 @@ bool IsExtensionCaller(Args args) {
 }
 
 int RunNativeHost(Args args) {
+  // A browser that closes the port while an answer is written ends the session, not the process
+  // by a signal: the write fails and the host closes the window as it should.
+  signal(SIGPIPE, SIG_IGN);
   // Standard output is the port: whatever else would print there goes to standard error.
   int port = dup(STDOUT_FILENO);
   if (port < 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
