@@ -89,7 +89,10 @@ async function press(command) {
         showError(errorArea, `This page cannot be read: ${e.message || e}`);
         return;
       }
+      // How long each step took, for whoever wants to know where the time goes.
+      document.body.dataset.readMs = String(Math.round(performance.now() - started));
       if (!take(await queued({ cmd: 'page', url: page.url, html: page.html }))) return;
+      document.body.dataset.pageMs = String(Math.round(performance.now() - started));
     }
     const answer = await queued({ cmd: 'press', command });
     if (take(answer) && answer.state.dialogs.length)

@@ -36,7 +36,8 @@ const env = {
   XDG_CONFIG_HOME: join(work, 'config'), XDG_CACHE_HOME: join(work, 'cache'),
   XDG_DOCUMENTS_DIR: join(work, 'docs'), NUBRA_REGISTRY_DIR: join(work, 'registry'),
 };
-const run = (...args) => execFileSync(nbclip, args, { env, encoding: 'utf8', stdio: 'pipe' });
+const run = (...args) =>
+  execFileSync(nbclip, args, { env, encoding: 'utf8', stdio: 'pipe', maxBuffer: 64 << 20 });
 run('register');
 // The host manifest goes where Chromium looks for it in the profile used below.
 run('install-extension', '--browser', 'chromium');
@@ -200,11 +201,19 @@ try {
   popup = await openPopup(bigTab.id);
   check('the reopened popup has both books', (await bookOptions(popup)).join() === 'マイブック,旅の記録');
   await popup.select('#books', '1');
-  await press(popup, 1000);
-  const ms = await popup.evaluate(() => Number(document.body.dataset.lastMs));
-  const bigAdded = await messageTexts(popup);
-  check('the 700 KB page is added', bigAdded.some(([, text]) => text === SAVED), JSON.stringify(bigAdded));
-  console.log(`add of a ${Math.round(Buffer.byteLength(pages['/big.html']) / 1024)} KB page: ${ms} ms from press to message`);
+  // Twice: the browser's first script in a tab costs it about a second; the second add is
+  // what a person sees from then on.
+  const kb = Math.round(Buffer.byteLength(pages['/big.html']) / 1024);
+  for (const round of ['first', 'second']) {
+    await press(popup, 1000);
+    const [ms, readMs, pageMs] = await popup.evaluate(() =>
+      [document.body.dataset.lastMs, document.body.dataset.readMs, document.body.dataset.pageMs]);
+    const bigAdded = await messageTexts(popup);
+    check(`the 700 KB page is added (${round})`, bigAdded.some(([, text]) => text === SAVED),
+      JSON.stringify(bigAdded));
+    console.log(`${round} add of a ${kb} KB page: ${ms} ms from press to message ` +
+      `(DOM read by ${readMs} ms, document built in the host by ${pageMs} ms)`);
+  }
   const after = run('dump', bookFile);
   check('the book still has the first page', after.includes('Added by the script 4711.'));
 
