@@ -13,6 +13,7 @@ const dialogsArea = document.getElementById('dialogs');
 const errorArea = document.getElementById('error');
 const messages = document.getElementById('messages');
 let front = null;  // the dialog in front, as last drawn
+const sent = new Map();  // control id -> the text last sent for it
 
 function place(element, c) {
   Object.assign(element.style, {
@@ -98,7 +99,10 @@ function controlOf(c) {
     e = document.createElement('input');
     e.value = c.text;
     e.readOnly = (c.style & ES_READONLY) !== 0;
-    e.addEventListener('change', () => act({ cmd: 'type', control: c.id, text: e.value }));
+    e.addEventListener('change', () => {
+      sent.set(c.id, e.value);
+      act({ cmd: 'type', control: c.id, text: e.value });
+    });
   } else if (c.class === 'combobox') {
     e = document.createElement('select');
     c.rows.forEach((text, row) => {
@@ -121,6 +125,13 @@ function controlOf(c) {
 }
 
 function render(state) {
+  // What the person is in the middle of (the field with the focus, and what is typed there but
+  // not yet sent) survives the redraw.
+  const focused = document.activeElement && document.activeElement.closest('.dialog') &&
+    { dialog: front && front.dialog, id: document.activeElement.dataset.id,
+      value: document.activeElement.value,
+      edited: document.activeElement.tagName === 'INPUT' &&
+        sent.get(Number(document.activeElement.dataset.id)) !== document.activeElement.value };
   closeMenu();
   dialogsArea.replaceChildren();
   front = state.dialogs.length ? state.dialogs[state.dialogs.length - 1] : null;
@@ -142,7 +153,14 @@ function render(state) {
   }
   document.title = front ? front.caption : '書籍の管理';
   document.body.dataset.open = String(state.dialogs.length);
-  if (!front) dialogsArea.textContent = "The book management dialog is closed.";
+  if (!front) dialogsArea.textContent = 'The book management dialog is closed.';
+  if (focused && front && focused.dialog === front.dialog) {
+    const again = dialogsArea.querySelector(`.dialog:last-child [data-id="${focused.id}"]`);
+    if (again) {
+      if (focused.edited && !again.readOnly) again.value = focused.value;
+      again.focus();
+    }
+  }
 }
 
 function take(answer) {
