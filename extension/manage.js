@@ -134,7 +134,9 @@ function render(state) {
         sent.get(Number(document.activeElement.dataset.id)) !== document.activeElement.value };
   closeMenu();
   dialogsArea.replaceChildren();
+  const before = front && front.dialog;
   front = state.dialogs.length ? state.dialogs[state.dialogs.length - 1] : null;
+  if (!front || front.dialog !== before) sent.clear();
   for (const d of state.dialogs) {
     const div = document.createElement('div');
     div.className = d === front ? 'dialog' : 'dialog behind';
