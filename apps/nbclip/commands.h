@@ -26,5 +26,8 @@ int RunOpen(Args args);
 int RunHelp(Args args);
 int RunBooks(Args args);
 int RunShell(Args args);
+// The browser extension's host and its installation (native_host.cpp, install_extension.cpp).
+int RunNativeHost(Args args);
+int RunInstallExtension(Args args);
 
 }  // namespace nbclip

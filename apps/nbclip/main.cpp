@@ -34,6 +34,12 @@ constexpr Subcommand kSubcommands[] = {
      nbclip::RunBooks},
     {"shell", "  run the toolbar's commands from standard input in one browser window",
      nbclip::RunShell},
+    {"native-host",
+     "ORIGIN   the browser extension's native messaging host (started by the browser)",
+     nbclip::RunNativeHost},
+    {"install-extension",
+     "[--browser chromium|chrome|firefox] [--remove]   install the browser extension's host",
+     nbclip::RunInstallExtension},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -104,6 +104,12 @@ bool ToolbarSession::ShowPage(const std::string& page, bool withDocument) {
   return true;
 }
 
+void ToolbarSession::ShowLoaded(std::u16string address, ComPtr<IHTMLDocument2> document) {
+  if (!m_browser) return;
+  m_browser->Show(std::move(address), std::move(document));
+  platform::ui::PumpMessages();
+}
+
 void ToolbarSession::Close() {
   if (m_browser) {
     m_browser->CloseBands();

@@ -33,6 +33,8 @@ class ToolbarSession {
   // Shows page (a local path or an address) with its document, or with its address only; false,
   // reported, when it cannot be loaded. Prints "page: ADDRESS".
   bool ShowPage(const std::string& page, bool withDocument);
+  // Shows a page loaded elsewhere (the browser extension's live DOM).
+  void ShowLoaded(std::u16string address, ComPtr<IHTMLDocument2> document);
   // Closes the bands and the window; the message box handler goes back to what it was.
   void Close();
 

@@ -5,9 +5,15 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import puppeteer from 'puppeteer-core';
 
-export async function launchChromium() {
-  const profile = mkdtempSync(join(tmpdir(), 'nubra-chromium-'));
+// options: extension, an unpacked extension's folder to load; profile, a profile folder to use
+// (kept; the caller owns it) instead of a fresh one; env, the browser's environment, which its
+// native messaging hosts inherit.
+export async function launchChromium(options = {}) {
+  const own = !options.profile;
+  const profile = options.profile || mkdtempSync(join(tmpdir(), 'nubra-chromium-'));
   const browser = await puppeteer.launch({
+    ...(options.extension ? { enableExtensions: [options.extension] } : {}),
+    ...(options.env ? { env: options.env } : {}),
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     headless: true,
     pipe: true,
@@ -18,7 +24,7 @@ export async function launchChromium() {
   const close = browser.close.bind(browser);
   browser.close = async () => {
     await close();
-    rmSync(profile, { recursive: true, force: true });
+    if (own) rmSync(profile, { recursive: true, force: true });
   };
   return browser;
 }

@@ -88,6 +88,9 @@ void ClearPopupMenus();
 using DialogHandler = std::function<void(HWND dialog)>;
 DialogHandler SetDialogHandler(DialogHandler handler);
 void OnNextDialog(DialogHandler handler);
+// True once a modal dialog has been ended (EndDialog) while its loop has not yet returned, so a
+// handler that keeps the dialog open across several actions knows when to give it back.
+bool DialogEnded(HWND dialog);
 
 // Forgets handlers, queued answers and records (a test's fresh start).
 void ResetAutomation();

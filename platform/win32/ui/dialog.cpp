@@ -179,6 +179,11 @@ BOOL EndDialog(HWND dlg, INT_PTR result) {
   return TRUE;
 }
 
+bool platform::ui::DialogEnded(HWND dlg) {
+  auto* d = DataOf<DialogData>(dlg);
+  return !d || !d->modal || d->modal->ended;
+}
+
 HWND GetDlgItem(HWND dlg, int id) {
   for (HWND child : Children(dlg))
     if (GetDlgCtrlID(child) == id) return child;
