@@ -4,6 +4,7 @@
 #include "platform/com/object.h"
 #include "platform/mshtml/computed_style.h"
 #include "platform/mshtml/element_links.h"
+#include "platform/mshtml/element_text.h"
 #include "platform/mshtml/objects.h"
 #include "platform/text/text.h"
 
@@ -11,6 +12,8 @@ extern "C" const IID IID_IComputedStyleRecord = {
     0x6E5B0120, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x20}};
 extern "C" const IID IID_IElementLinks = {
     0x6E5B0121, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x21}};
+extern "C" const IID IID_IElementText = {
+    0x6E5B0122, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x22}};
 
 namespace platform::mshtml {
 
@@ -112,7 +115,8 @@ using ElementBase = com::Object<ElementObject, com::Dispatched<IHTMLElement, IID
                                 com::Dispatched<IHTMLHRElement, IID_IHTMLHRElement>,
                                 com::Dispatched<IHTMLCommentElement, IID_IHTMLCommentElement>,
                                 com::Answers<IComputedStyleRecord, IID_IComputedStyleRecord>,
-                                com::Answers<IElementLinks, IID_IElementLinks>>;
+                                com::Answers<IElementLinks, IID_IElementLinks>,
+                                com::Answers<IElementText, IID_IElementText>>;
 
 class ElementObject final : public ElementBase, LiveObject {
   friend ElementBase;
@@ -243,6 +247,13 @@ class ElementObject final : public ElementBase, LiveObject {
   // IElementLinks: the links children is made from.
   HRESULT GetFirstChild(IHTMLElement** child) override { return Linked(node_->firstChild, child); }
   HRESULT GetNextSibling(IHTMLElement** next) override { return Linked(node_->next, next); }
+
+  // IElementText
+  HRESULT HasShownText(BOOL* shown) override {
+    if (!shown) return E_POINTER;
+    *shown = tree_->HasShownText(*node_) ? TRUE : FALSE;
+    return S_OK;
+  }
 
  private:
   ~ElementObject() { node_->object = nullptr; }
