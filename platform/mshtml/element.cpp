@@ -186,15 +186,16 @@ class ElementObject final : public ElementBase, LiveObject {
   HRESULT getAdjacentText(BSTR where, BSTR* text) override {
     if (!text) return E_POINTER;
     *text = nullptr;
-    std::string w = text::AsciiLowercase(com::Utf16ToUtf8(BStrView(where)));
+    // Asked once or twice per element: compared as it comes, without converting it.
+    std::u16string_view w = BStrView(where);
     Tree::Where at;
-    if (w == "beforebegin") {
+    if (SameAsciiNoCase(w, "beforebegin")) {
       at = Tree::Where::BeforeBegin;
-    } else if (w == "afterbegin") {
+    } else if (SameAsciiNoCase(w, "afterbegin")) {
       at = Tree::Where::AfterBegin;
-    } else if (w == "beforeend") {
+    } else if (SameAsciiNoCase(w, "beforeend")) {
       at = Tree::Where::BeforeEnd;
-    } else if (w == "afterend") {
+    } else if (SameAsciiNoCase(w, "afterend")) {
       at = Tree::Where::AfterEnd;
     } else {
       return E_INVALIDARG;
@@ -261,6 +262,16 @@ class ElementObject final : public ElementBase, LiveObject {
     if (!out) return E_POINTER;
     *out = nullptr;
     return n ? ElementFor(tree_, n, IID_IHTMLElement, reinterpret_cast<void**>(out)) : S_OK;
+  }
+  // s equals lower, a lower-case ASCII word, in any letter case.
+  static bool SameAsciiNoCase(std::u16string_view s, std::string_view lower) {
+    if (s.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      char16_t c = s[i];
+      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+      if (c != static_cast<unsigned char>(lower[i])) return false;
+    }
+    return true;
   }
   static std::u16string_view BStrView(BSTR b) {
     return b ? std::u16string_view(b, SysStringLen(b)) : std::u16string_view();
