@@ -16,9 +16,10 @@ bool IsHtmlSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
+// The length and first letter turn nearly every entry away before a compare is called.
 bool OneOf(std::string_view name, std::initializer_list<std::string_view> set) {
-  for (auto s : set)
-    if (s == name) return true;
+  for (std::string_view s : set)
+    if (s.size() == name.size() && (s.empty() || s[0] == name[0]) && s == name) return true;
   return false;
 }
 
