@@ -7,6 +7,7 @@
 
 #include "parser/engine/HtmlPageConverter.h"
 #include "parser/style/WideText.h"
+#include "platform/mshtml/element_text.h"
 
 namespace {
 
@@ -279,11 +280,24 @@ int CHtmlPageConverter::BeginInlineStyle(IHTMLElement* element) {
   // Reading the inner text costs the size of the element's subtree; when nothing differs from
   // the enclosing style, or nothing could take the commands, there is nothing to decide.
   if (!m_pTextObject || !m_styleReader.HasStyleChanges()) return 0;
-  BStr inner;
-  if (FAILED(element->get_innerText(&inner)) || !inner) return 0;
-  if (nbparser::TrimRight(std::u16string_view(inner.Get(), inner.Length())).empty()) return 0;
+  if (!HasShownText(element)) return 0;
   m_styleReader.EmitStyleChanges(m_pTextObject);
   return 0;
+}
+
+bool CHtmlPageConverter::HasShownText(IHTMLElement* element) {
+  if (!element) return false;
+  // Our own document model answers without building the text: nested inline elements would
+  // otherwise build their shared text once per level.
+  ComPtr<IElementText> text;
+  BOOL shown = FALSE;
+  if (SUCCEEDED(element->QueryInterface(IID_IElementText, text.ReleaseAndGetVoidAddress())) &&
+      text && SUCCEEDED(text->HasShownText(&shown))) {
+    return shown != FALSE;
+  }
+  BStr inner;
+  if (FAILED(element->get_innerText(&inner)) || !inner) return false;
+  return !nbparser::TrimRight(std::u16string_view(inner.Get(), inner.Length())).empty();
 }
 
 int CHtmlPageConverter::AddHorizontalRule(IDispatch* node, const CElementStyle& style) {

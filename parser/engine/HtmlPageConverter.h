@@ -83,6 +83,8 @@ class CHtmlPageConverter {
   int StartElement(IDispatch* node, IHTMLElement* element);
   int EndElement(IDispatch* node, IHTMLElement* element);
   int BeginInlineStyle(IHTMLElement* element);
+  // Whether the element's inner text holds anything but white space.
+  static bool HasShownText(IHTMLElement* element);
   int AddHorizontalRule(IDispatch* node, const CElementStyle& style);
 
   // Text runs and text blocks. A run is gathered as the page shows it: with its container's

@@ -269,11 +269,9 @@ void CHtmlPageConverter::PlaceImage(CNBKImageObject* image, CNBKImageBlock* bloc
 int CHtmlPageConverter::IsImageAlone(IHTMLElement* element) {
   IHTMLElement* block = FindEnclosingBlock(element);
   if (!block) return 0;
-  BStr inner;
-  block->get_innerText(&inner);
+  bool shown = HasShownText(block);
   block->Release();
-  std::u16string_view text(inner.Get() ? inner.Get() : u"", inner.Length());
-  return nbparser::Trim(text).empty() ? 1 : 0;
+  return shown ? 0 : 1;
 }
 
 // The nearest ancestor laid out as a block that is not a table cell. Climbed in a loop so that

@@ -1,6 +1,7 @@
 #include "parser/style/WideText.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 
@@ -61,9 +62,51 @@ std::int32_t WideToLong(std::u16string_view text, int base) {
   return static_cast<std::int32_t>(v);
 }
 
+namespace {
+
+// Plain decimals ("12", "-0.75") of at most 15 digits, which style values nearly always are:
+// the digits as an integer and the power of ten are both exact doubles, so one division
+// rounds as strtod does. Anything else (an exponent, hex, more digits) is left to strtod.
+bool ShortDecimal(std::u16string_view text, std::size_t i, double& out) {
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::int64_t digits = 0;
+  int count = 0, fraction = 0;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c >= u'0' && c <= u'9') {
+      if (++count > 15) return false;
+      digits = digits * 10 + (c - u'0');
+      if (point) ++fraction;
+    } else if (c == u'.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (count == 0) return false;
+  // What strtod would read on: an exponent ("2e3", not the "em" of "2em"), or the x of a
+  // hexadecimal number.
+  if (i < text.size() && (text[i] == u'x' || text[i] == u'X')) return false;
+  if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+    std::size_t j = i + 1;
+    if (j < text.size() && (text[j] == u'+' || text[j] == u'-')) ++j;
+    if (j < text.size() && text[j] >= u'0' && text[j] <= u'9') return false;
+  }
+  double v = static_cast<double>(digits) / kPow10[fraction];
+  out = negative ? -v : v;
+  return true;
+}
+
+}  // namespace
+
 double WideToDouble(std::u16string_view text) {
-  // strtod on the ASCII prefix: the number can only consist of ASCII characters.
   std::size_t i = SkipSpace(text);
+  if (double v = 0; ShortDecimal(text, i, v)) return v;
+  // strtod on the ASCII prefix: the number can only consist of ASCII characters.
   std::string narrow;
   for (; i < text.size() && text[i] < 0x80 && narrow.size() < 512; ++i) {
     narrow.push_back(static_cast<char>(text[i]));

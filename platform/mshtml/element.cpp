@@ -4,6 +4,7 @@
 #include "platform/com/object.h"
 #include "platform/mshtml/computed_style.h"
 #include "platform/mshtml/element_links.h"
+#include "platform/mshtml/element_text.h"
 #include "platform/mshtml/objects.h"
 #include "platform/text/text.h"
 
@@ -11,6 +12,8 @@ extern "C" const IID IID_IComputedStyleRecord = {
     0x6E5B0120, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x20}};
 extern "C" const IID IID_IElementLinks = {
     0x6E5B0121, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x21}};
+extern "C" const IID IID_IElementText = {
+    0x6E5B0122, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x22}};
 
 namespace platform::mshtml {
 
@@ -112,7 +115,8 @@ using ElementBase = com::Object<ElementObject, com::Dispatched<IHTMLElement, IID
                                 com::Dispatched<IHTMLHRElement, IID_IHTMLHRElement>,
                                 com::Dispatched<IHTMLCommentElement, IID_IHTMLCommentElement>,
                                 com::Answers<IComputedStyleRecord, IID_IComputedStyleRecord>,
-                                com::Answers<IElementLinks, IID_IElementLinks>>;
+                                com::Answers<IElementLinks, IID_IElementLinks>,
+                                com::Answers<IElementText, IID_IElementText>>;
 
 class ElementObject final : public ElementBase, LiveObject {
   friend ElementBase;
@@ -182,15 +186,16 @@ class ElementObject final : public ElementBase, LiveObject {
   HRESULT getAdjacentText(BSTR where, BSTR* text) override {
     if (!text) return E_POINTER;
     *text = nullptr;
-    std::string w = text::AsciiLowercase(com::Utf16ToUtf8(BStrView(where)));
+    // Asked once or twice per element: compared as it comes, without converting it.
+    std::u16string_view w = BStrView(where);
     Tree::Where at;
-    if (w == "beforebegin") {
+    if (SameAsciiNoCase(w, "beforebegin")) {
       at = Tree::Where::BeforeBegin;
-    } else if (w == "afterbegin") {
+    } else if (SameAsciiNoCase(w, "afterbegin")) {
       at = Tree::Where::AfterBegin;
-    } else if (w == "beforeend") {
+    } else if (SameAsciiNoCase(w, "beforeend")) {
       at = Tree::Where::BeforeEnd;
-    } else if (w == "afterend") {
+    } else if (SameAsciiNoCase(w, "afterend")) {
       at = Tree::Where::AfterEnd;
     } else {
       return E_INVALIDARG;
@@ -244,12 +249,29 @@ class ElementObject final : public ElementBase, LiveObject {
   HRESULT GetFirstChild(IHTMLElement** child) override { return Linked(node_->firstChild, child); }
   HRESULT GetNextSibling(IHTMLElement** next) override { return Linked(node_->next, next); }
 
+  // IElementText
+  HRESULT HasShownText(BOOL* shown) override {
+    if (!shown) return E_POINTER;
+    *shown = tree_->HasShownText(*node_) ? TRUE : FALSE;
+    return S_OK;
+  }
+
  private:
   ~ElementObject() { node_->object = nullptr; }
   HRESULT Linked(Node* n, IHTMLElement** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     return n ? ElementFor(tree_, n, IID_IHTMLElement, reinterpret_cast<void**>(out)) : S_OK;
+  }
+  // s equals lower, a lower-case ASCII word, in any letter case.
+  static bool SameAsciiNoCase(std::u16string_view s, std::string_view lower) {
+    if (s.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      char16_t c = s[i];
+      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+      if (c != static_cast<unsigned char>(lower[i])) return false;
+    }
+    return true;
   }
   static std::u16string_view BStrView(BSTR b) {
     return b ? std::u16string_view(b, SysStringLen(b)) : std::u16string_view();

@@ -16,9 +16,10 @@ bool IsHtmlSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
+// The length and first letter turn nearly every entry away before a compare is called.
 bool OneOf(std::string_view name, std::initializer_list<std::string_view> set) {
-  for (auto s : set)
-    if (s == name) return true;
+  for (std::string_view s : set)
+    if (s.size() == name.size() && (s.empty() || s[0] == name[0]) && s == name) return true;
   return false;
 }
 
@@ -35,6 +36,24 @@ bool IsBlockForText(std::string_view n) {
           "h2",      "h3",      "h4",      "h5",         "h6",       "header",  "hr",      "html",
           "li",      "main",    "nav",     "ol",         "p",        "pre",     "section", "table",
           "tr",      "ul",      "listing", "xmp",        "plaintext"});
+}
+
+// The Unicode White_Space code points.
+bool IsUnicodeSpace(char16_t c) {
+  if (c == u' ' || (c >= u'\t' && c <= u'\r')) return true;
+  switch (c) {
+    case 0x85:
+    case 0xA0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000:
+      return true;
+    default:
+      return c >= 0x2000 && c <= 0x200A;
+  }
 }
 
 enum class Space { Collapse, PreserveBreaks, Preserve };
@@ -510,6 +529,46 @@ std::u16string Tree::InnerText(const Node& n) {
     innerTexts_.emplace(&n, text);
   }
   return text;
+}
+
+bool Tree::HasShownText(const Node& n) const {
+  if (n.IsComment() || IsHiddenText(n)) return false;
+  // Collapsing only turns HTML spaces into other HTML spaces and the breaks InnerText adds
+  // are white space too, so the raw runs InnerText reads decide it.
+  std::u16string decoded;
+  auto shown = [&decoded](std::string_view raw) {
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+      auto b = static_cast<unsigned char>(raw[i]);
+      if (b >= 0x80) {
+        decoded.clear();
+        platform::text::DecodeUtf8(raw.substr(i), decoded, platform::text::OnInvalid::kReplace);
+        for (char16_t c : decoded)
+          if (!IsUnicodeSpace(c)) return true;
+        return false;
+      }
+      if (b != ' ' && (b < '\t' || b > '\r')) return true;
+    }
+    return false;
+  };
+  struct Frame {
+    const Node* node;
+    const Node* next;
+  };
+  std::vector<Frame> stack{{&n, n.firstChild}};
+  while (!stack.empty()) {
+    Frame& f = stack.back();
+    if (!f.next) {
+      if (shown(Text(f.node->textEnd))) return true;
+      stack.pop_back();
+      continue;
+    }
+    const Node* c = f.next;
+    f.next = c->next;
+    if (shown(Text(c->textBefore))) return true;
+    if (c->IsComment() || IsHiddenText(*c) || c->Is("br")) continue;
+    stack.push_back({c, c->firstChild});
+  }
+  return false;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -110,6 +110,9 @@ class Tree {
   enum class Where { BeforeBegin, AfterBegin, BeforeEnd, AfterEnd };
   std::u16string AdjacentText(const Node& n, Where where);
   std::u16string InnerText(const Node& n);
+  // Whether InnerText(n) would hold anything but Unicode white space; stops at the first
+  // character that is not.
+  bool HasShownText(const Node& n) const;
 
   // Styles.
   css::Cascade& Cascade() { return cascade_; }

@@ -1,7 +1,11 @@
 // CSS value parsing and colours: the texts the browser reports and the numbers they become.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "parser/style/Color.h"
 #include "parser/style/CssValue.h"
@@ -148,6 +152,57 @@ TEST(WideNumberTest, ReadsLikeTheCLibrary) {
   EXPECT_EQ(nbparser::WideToLong(u"ffg", 16), 0xFF);
   EXPECT_DOUBLE_EQ(nbparser::WideToDouble(u" 1.5em"), 1.5);
   EXPECT_DOUBLE_EQ(nbparser::WideToDouble(u"em"), 0.0);
+}
+
+// Short decimals are read without strtod; every form must give strtod's very bits.
+TEST(WideNumberTest, DoublesMatchStrtodBitForBit) {
+  std::vector<std::string> inputs = {"0",
+                                     "-0",
+                                     "+0.0",
+                                     "5.",
+                                     ".5",
+                                     "-.25",
+                                     "1.5em",
+                                     "2e3",
+                                     "2E-1px",
+                                     "2e+",
+                                     "2ex",
+                                     "0x1A",
+                                     "0xg",
+                                     "inf",
+                                     "nan",
+                                     "1.2.3",
+                                     "- 5",
+                                     ".",
+                                     "12pt",
+                                     "0.1",
+                                     "0.3",
+                                     "1e400",
+                                     "123456789012345",
+                                     "1234567890123456",
+                                     "0.000000000000001",
+                                     "9007199254740993",
+                                     "99.99999999999999",
+                                     "  \t7.25px",
+                                     "3.14159265358979"};
+  std::mt19937 random(7);
+  for (int n = 0; n < 2000; ++n) {
+    std::string s = random() % 2 ? "-" : "";
+    int digits = 1 + static_cast<int>(random() % 16);
+    int point = static_cast<int>(random() % (digits + 1));
+    for (int d = 0; d < digits; ++d) {
+      if (d == point) s += '.';
+      s += static_cast<char>('0' + random() % 10);
+    }
+    inputs.push_back(s + "px");
+  }
+  for (const std::string& in : inputs) {
+    SCOPED_TRACE(in);
+    std::u16string wide(in.begin(), in.end());
+    double expected = std::strtod(in.c_str(), nullptr);
+    double got = nbparser::WideToDouble(wide);
+    EXPECT_EQ(0, std::memcmp(&expected, &got, sizeof got)) << expected << " vs " << got;
+  }
 }
 
 }  // namespace

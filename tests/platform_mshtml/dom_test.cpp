@@ -2,6 +2,7 @@
 // adjacent text, inner text, addresses, per-kind interfaces and reference counts.
 #include <gtest/gtest.h>
 
+#include "platform/mshtml/element_text.h"
 #include "platform/mshtml/objects.h"
 #include "tests/platform_mshtml/test_util.h"
 
@@ -129,6 +130,52 @@ TEST(InnerText, DisplayedTextOnly) {
     BStr text;
     ASSERT_EQ(S_OK, e->get_innerText(&text));
     EXPECT_EQ(c.expected, U8(text));
+  }
+}
+
+// Whether an element shows text, asked without its inner text: the same answer as trimming
+// innerText of Unicode white space, including white space that is not an HTML space.
+TEST(InnerText, ShownTextAgreesWithInnerText) {
+  struct Case {
+    const char* html;
+    const char* tag;
+    bool shown;
+  } cases[] = {
+      {"<p>a</p>", "P", true},
+      {"<p> \n\t </p>", "P", false},
+      {"<p><b> </b><i>\n</i></p>", "P", false},
+      {"<p><b> </b><i><u>x</u></i></p>", "P", true},
+      {"<p>  <br>  </p>", "P", false},
+      {"<p><!--words--><script>x()</script><style>p{}</style></p>", "P", false},
+      {"<p><img src=x.png></p>", "P", false},
+      {"<p>&nbsp;\u3000\u2003&#x2028;&#x0B;</p>", "P", false},
+      {"<p>&nbsp;\u3000\u00e9</p>", "P", true},
+      {"<p>\u200b</p>", "P", true},  // a zero-width space is no white space
+      {"<pre>   </pre>", "PRE", false},
+      {"<div><p> </p>tail</div>", "DIV", true},
+      {"<div><p>in</p> </div>", "DIV", true},
+      {"<div><textarea>t</textarea></div>", "DIV", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.html);
+    auto doc = Written(c.html);
+    auto e = First(doc.Get(), c.tag);
+    ASSERT_TRUE(e);
+    ComPtr<IElementText> text;
+    ASSERT_EQ(S_OK, Query(e, IID_IElementText, text));
+    BOOL shown = FALSE;
+    ASSERT_EQ(S_OK, text->HasShownText(&shown));
+    EXPECT_EQ(c.shown, shown != FALSE);
+    BStr inner;
+    ASSERT_EQ(S_OK, e->get_innerText(&inner));
+    std::u16string s = inner.Str();
+    bool nonBlank = false;
+    for (char16_t ch : s) {
+      bool space = ch == u' ' || (ch >= u'\t' && ch <= u'\r') || ch == 0x85 || ch == 0xA0 ||
+                   ch == 0x3000 || ch == 0x2028 || (ch >= 0x2000 && ch <= 0x200A);
+      nonBlank |= !space;
+    }
+    EXPECT_EQ(nonBlank, shown != FALSE) << U8(s);
   }
 }
 
