@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text/text.h"
+
 namespace nbclip::nm {
 
 const Json* Json::Find(std::string_view key) const {
@@ -85,24 +87,6 @@ void WriteValue(std::string& out, const Json& v) {
       WriteValue(out, item);
     }
     out += '}';
-  }
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
 
@@ -293,7 +277,7 @@ class Parser {
               Fail("bad \\u escape");
               return std::nullopt;
             }
-            AppendUtf8(out, *cp);
+            platform::text::AppendUtf8(out, *cp);
             break;
           }
           default:

@@ -45,6 +45,8 @@ enum class OnInvalid {
   kReplace,  // each bad byte (or lone surrogate) becomes one U+FFFD
   kFail,     // the coding fails and out holds what came before it
 };
+// Appends the UTF-8 form of one code point; a surrogate or a value past U+10FFFF gives U+FFFD.
+void AppendUtf8(std::string& out, char32_t cp);
 // Appends to out; false only with OnInvalid::kFail on invalid input.
 bool DecodeUtf8(std::string_view in, std::u16string& out, OnInvalid onInvalid);
 bool EncodeUtf8(std::u16string_view in, std::string& out, OnInvalid onInvalid);

@@ -11,7 +11,10 @@ constexpr bool IsLowSurrogate(char32_t c) {
   return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-void AppendUtf8(char32_t cp, std::string& out) {
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
   } else if (cp < 0x800) {
@@ -28,8 +31,6 @@ void AppendUtf8(char32_t cp, std::string& out) {
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
 }
-
-}  // namespace
 
 bool DecodeUtf8(std::string_view in, std::u16string& out, OnInvalid onInvalid) {
   // No byte yields more than one UTF-16 unit (four bytes make two), so the room is made once
@@ -104,7 +105,7 @@ bool EncodeUtf8(std::u16string_view in, std::string& out, OnInvalid onInvalid) {
       if (onInvalid == OnInvalid::kFail) return false;
       cp = 0xFFFD;
     }
-    AppendUtf8(cp, out);
+    AppendUtf8(out, cp);
   }
   return true;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/text/text.h"
+
 namespace platform::mshtml::css {
 
 std::string Lower(std::string_view s) {
@@ -49,23 +51,9 @@ bool IsNonPrintable(unsigned char c) {
   return c <= 0x08 || c == 0x0B || (c >= 0x0E && c <= 0x1F) || c == 0x7F;
 }
 
+// CSS reads a NUL as U+FFFD too.
 void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
+  platform::text::AppendUtf8(out, cp == 0 ? char32_t{0xFFFD} : char32_t{cp});
 }
 
 class Lexer {
