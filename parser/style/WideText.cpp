@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/text/unicode_space.h"
+
 namespace nbparser {
 
 namespace {
@@ -116,20 +118,7 @@ double WideToDouble(std::u16string_view text) {
 }
 
 bool IsWideSpace(char16_t c) {
-  if (IsCSpace(c)) return true;
-  switch (c) {
-    case 0x85:
-    case 0xA0:
-    case 0x1680:
-    case 0x2028:
-    case 0x2029:
-    case 0x202F:
-    case 0x205F:
-    case 0x3000:
-      return true;
-    default:
-      return c >= 0x2000 && c <= 0x200A;
-  }
+  return platform::text::IsUnicodeSpace(c);
 }
 
 std::u16string_view TrimRight(std::u16string_view text) {

@@ -8,6 +8,7 @@
 #include "platform/com/com.h"
 #include "platform/mshtml/bounds.h"
 #include "platform/mshtml/url.h"
+#include "platform/text/unicode_space.h"
 
 namespace platform::mshtml {
 namespace {
@@ -36,24 +37,6 @@ bool IsBlockForText(std::string_view n) {
           "h2",      "h3",      "h4",      "h5",         "h6",       "header",  "hr",      "html",
           "li",      "main",    "nav",     "ol",         "p",        "pre",     "section", "table",
           "tr",      "ul",      "listing", "xmp",        "plaintext"});
-}
-
-// The Unicode White_Space code points.
-bool IsUnicodeSpace(char16_t c) {
-  if (c == u' ' || (c >= u'\t' && c <= u'\r')) return true;
-  switch (c) {
-    case 0x85:
-    case 0xA0:
-    case 0x1680:
-    case 0x2028:
-    case 0x2029:
-    case 0x202F:
-    case 0x205F:
-    case 0x3000:
-      return true;
-    default:
-      return c >= 0x2000 && c <= 0x200A;
-  }
 }
 
 enum class Space { Collapse, PreserveBreaks, Preserve };
@@ -543,7 +526,7 @@ bool Tree::HasShownText(const Node& n) const {
         decoded.clear();
         platform::text::DecodeUtf8(raw.substr(i), decoded, platform::text::OnInvalid::kReplace);
         for (char16_t c : decoded)
-          if (!IsUnicodeSpace(c)) return true;
+          if (!platform::text::IsUnicodeSpace(c)) return true;
         return false;
       }
       if (b != ' ' && (b < '\t' || b > '\r')) return true;
