@@ -125,9 +125,10 @@ int RunInstallExtension(Args args) {
                  "and pick "
               << extension << "/manifest.json\n";
   else
-    std::cout << "load the extension: " << (browser == "chrome" ? "chrome" : "chromium")
-              << "://extensions, turn on Developer mode, Load unpacked, and pick " << extension
-              << " (its id is " << kExtensionId << ")\n";
+    // Chromium's pages keep the chrome:// scheme.
+    std::cout << "load the extension: chrome://extensions, turn on Developer mode, Load unpacked, "
+                 "and pick "
+              << extension << " (its id is " << kExtensionId << ")\n";
   return kExitOk;
 }
 
