@@ -42,3 +42,16 @@ export function showError(area, text) {
   area.textContent = text || '';
   area.hidden = !text;
 }
+
+// A page's start: it draws what the host holds now, then again each time the host says it changed,
+// and tells when the host stopped.
+export function follow(take, errorArea) {
+  chrome.runtime.onMessage.addListener((m) => {
+    if (m.event === 'state') take({ ok: true, state: m.state, messages: m.messages });
+    if (m.event === 'stopped') showError(errorArea, m.error);
+  });
+  (async () => {
+    take(await host({ cmd: 'state' }));
+    document.body.dataset.ready = '1';
+  })();
+}

@@ -2,7 +2,7 @@
 // dialog's template puts it, with its text, rows and selection. Every click, typed text and
 // menu choice goes back to the host as the person's action on that control, so the dialogs' own
 // code does the work; what the dialogs then hold is drawn again.
-import { host, queued, showError, showMessages } from './common.js';
+import { follow, host, queued, showError, showMessages } from './common.js';
 
 const IDOK = 1;
 const IDCANCEL = 2;
@@ -185,12 +185,4 @@ document.addEventListener('keydown', (e) => {
   act({ cmd: 'click', control: e.key === 'Enter' ? IDOK : IDCANCEL });
 });
 
-chrome.runtime.onMessage.addListener((m) => {
-  if (m.event === 'state') take({ ok: true, state: m.state, messages: m.messages });
-  if (m.event === 'stopped') showError(errorArea, m.error);
-});
-
-(async () => {
-  take(await host({ cmd: 'state' }));
-  document.body.dataset.ready = '1';
-})();
+follow(take, errorArea);

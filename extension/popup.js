@@ -1,7 +1,7 @@
 // The toolbar button's popup is the band: the book combo box and the band's buttons, drawn from
 // what the host's band window holds. Picking a book and pressing a button are done on the band
 // window itself, as a person's click would; message boxes come back and are shown here.
-import { host, queued, showError, showMessages } from './common.js';
+import { follow, host, queued, showError, showMessages } from './common.js';
 
 const ADD_PAGE = 1000;
 const books = document.getElementById('books');
@@ -107,12 +107,4 @@ books.addEventListener('change', async () => {
   take(await queued({ cmd: 'select', row: books.selectedIndex }));
 });
 
-chrome.runtime.onMessage.addListener((m) => {
-  if (m.event === 'state') take({ ok: true, state: m.state, messages: m.messages });
-  if (m.event === 'stopped') showError(errorArea, m.error);
-});
-
-(async () => {
-  take(await host({ cmd: 'state' }));
-  document.body.dataset.ready = '1';
-})();
+follow(take, errorArea);
