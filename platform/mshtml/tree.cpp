@@ -7,6 +7,7 @@
 
 #include "platform/com/com.h"
 #include "platform/mshtml/bounds.h"
+#include "platform/mshtml/parser_arena.h"
 #include "platform/mshtml/url.h"
 #include "platform/text/unicode_space.h"
 
@@ -61,87 +62,6 @@ void AppendCollapsed(std::string_view raw, Space mode, std::string& out) {
   if (inRun) out.push_back(mode == Space::PreserveBreaks && runHasBreak ? '\n' : ' ');
 }
 
-// The parser's memory: carved from large blocks and given back all at once, which costs a
-// fraction of freeing its many small pieces one by one. Pieces the parser frees while it
-// works go on a free list of their size class and are carved again, so the blocks stay
-// close to what the parse tree needs.
-class ParserArena {
- public:
-  ParserArena() = default;
-  ParserArena(const ParserArena&) = delete;
-  ParserArena& operator=(const ParserArena&) = delete;
-  ~ParserArena() {
-    for (char* b : blocks_) std::free(b);
-    for (char* b : large_) std::free(b);
-  }
-
-  static void* Allocate(void* self, std::size_t size) {
-    return static_cast<ParserArena*>(self)->Take(size);
-  }
-  static void Free(void* self, void* p) { static_cast<ParserArena*>(self)->Give(p); }
-
- private:
-  static constexpr std::size_t kBlock = std::size_t{1} << 20;
-  static constexpr std::size_t kHeader = 16;  // the class; keeps pieces 16-byte aligned
-  // Classes: 16-byte steps up to 512 bytes, then powers of two up to kBlock / 4.
-  static constexpr std::size_t kSmallClasses = 32;
-  static constexpr std::size_t kClasses = kSmallClasses + 10;
-  static constexpr std::size_t kLarge = kClasses;  // a piece with a block of its own
-
-  static std::size_t ClassOf(std::size_t size) {
-    if (size <= 512) return size == 0 ? 0 : (size - 1) / 16;
-    std::size_t c = kSmallClasses;
-    for (std::size_t cap = 1024; cap < size; cap <<= 1) ++c;
-    return c;
-  }
-  static std::size_t ClassSize(std::size_t c) {
-    return c < kSmallClasses ? (c + 1) * 16 : std::size_t{1024} << (c - kSmallClasses);
-  }
-
-  void* Take(std::size_t size) {
-    std::size_t c = ClassOf(size);
-    if (c >= kClasses) {
-      char* b = static_cast<char*>(std::malloc(kHeader + size));
-      if (!b) return nullptr;
-      large_.push_back(b);
-      std::memcpy(b, &kLarge, sizeof kLarge);
-      return b + kHeader;
-    }
-    if (void* p = free_[c]) {
-      std::memcpy(&free_[c], p, sizeof(void*));
-      return p;
-    }
-    std::size_t need = kHeader + ClassSize(c);
-    if (static_cast<std::size_t>(end_ - top_) < need) {
-      char* b = static_cast<char*>(std::malloc(kBlock));
-      if (!b) return nullptr;
-      blocks_.push_back(b);
-      top_ = b;
-      end_ = b + kBlock;
-    }
-    char* piece = top_;
-    top_ += need;
-    std::memcpy(piece, &c, sizeof c);
-    return piece + kHeader;
-  }
-
-  void Give(void* p) {
-    if (!p) return;
-    char* piece = static_cast<char*>(p) - kHeader;
-    std::size_t c;
-    std::memcpy(&c, piece, sizeof c);
-    if (c == kLarge) return;  // freed with the arena
-    std::memcpy(p, &free_[c], sizeof(void*));
-    free_[c] = p;
-  }
-
-  std::vector<char*> blocks_;
-  std::vector<char*> large_;
-  char* top_ = nullptr;
-  char* end_ = nullptr;
-  void* free_[kClasses] = {};
-};
-
 }  // namespace
 
 std::string UpperCase(std::string_view s) {
@@ -190,8 +110,6 @@ std::shared_ptr<Tree> Tree::Parse(std::string_view html, std::string url) {
   tree->url_ = std::move(url);
   std::string rewritten;
   std::string_view bounded = BoundMarkup(html, rewritten) ? std::string_view(rewritten) : html;
-  // The parser's tree is only read into ours, then dropped whole with the arena: no walk to
-  // free it piece by piece.
   ParserArena arena;
   GumboOptions options = kGumboDefaultOptions;
   options.max_errors = 0;
@@ -199,12 +117,13 @@ std::shared_ptr<Tree> Tree::Parse(std::string_view html, std::string url) {
   options.deallocator = &ParserArena::Free;
   options.userdata = &arena;
   GumboOutput* output = gumbo_parse_with_options(&options, bounded.data(), bounded.size());
-  tree->Build(output);
+  arena.EndParse();
+  tree->Build(output, arena);
   tree->ResolveBase();
   return tree;
 }
 
-void Tree::Build(const void* gumboOutput) {
+void Tree::Build(const void* gumboOutput, ParserArena& arena) {
   const auto* output = static_cast<const GumboOutput*>(gumboOutput);
   std::vector<Node*> open;              // the open elements of our tree, at most the cap
   std::vector<Node*> lastElementChild;  // per level of `open`
@@ -248,11 +167,11 @@ void Tree::Build(const void* gumboOutput) {
     }
     return &n;
   };
-  auto openElement = [&](const GumboNode* g) -> Node* {
+  auto openElement = [&](GumboNode* g) -> Node* {
     // Past the cap, the element becomes a sibling of the innermost one instead of its child.
     if (open.size() >= kMaxNestingDepth) close();
     Node* n = append(NodeKind::Element);
-    const GumboElement& e = g->v.element;
+    GumboElement& e = g->v.element;
     if (e.tag != GUMBO_TAG_UNKNOWN) {
       n->name = gumbo_normalized_tagname(e.tag);
     } else {
@@ -266,10 +185,14 @@ void Tree::Build(const void* gumboOutput) {
     }
     n->attrBegin = static_cast<std::uint32_t>(attrs_.size());
     for (unsigned i = 0; i < e.attributes.length; ++i) {
-      const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
+      auto* a = static_cast<GumboAttribute*>(e.attributes.data[i]);
       auto name = attributeNames_.emplace(a->name).first;
       attrs_.push_back({*name, a->value});
+      arena.Release(const_cast<char*>(a->name));
+      arena.Release(const_cast<char*>(a->value));
+      arena.Release(a);
     }
+    arena.Release(e.attributes.data);
     n->attrCount = static_cast<std::uint32_t>(attrs_.size()) - n->attrBegin;
     if (!n->parent) n->elementIndex = 1;
     open.push_back(n);
@@ -279,29 +202,39 @@ void Tree::Build(const void* gumboOutput) {
   };
 
   if (!output || !output->root) return;
+  // An element's node is given back as soon as it is opened; the list of its children when it
+  // ends.
   struct Frame {
-    const GumboNode* g;
+    void** children;
+    unsigned count;
     unsigned next;
     Node* node;
   };
+  auto enter = [&](GumboNode* g) -> Frame {
+    Frame f{g->v.element.children.data, g->v.element.children.length, 0, openElement(g)};
+    arena.Release(g);
+    return f;
+  };
   std::vector<Frame> walk;
-  root_ = openElement(output->root);
-  walk.push_back({output->root, 0, root_});
+  walk.push_back(enter(output->root));
+  root_ = walk.back().node;
   while (!walk.empty()) {
     Frame& f = walk.back();
-    const GumboVector& children = f.g->v.element.children;
-    if (f.next >= children.length) {
+    if (f.next >= f.count) {
       // The element ends; it may have been closed already by the nesting cap.
       if (!open.empty() && open.back() == f.node) close();
+      arena.Release(f.children);
       walk.pop_back();
       continue;
     }
-    const auto* c = static_cast<const GumboNode*>(children.data[f.next++]);
+    auto* c = static_cast<GumboNode*>(f.children[f.next++]);
     switch (c->type) {
       case GUMBO_NODE_TEXT:
       case GUMBO_NODE_WHITESPACE:
       case GUMBO_NODE_CDATA:
         text_.append(c->v.text.text);
+        arena.Release(const_cast<char*>(c->v.text.text));
+        arena.Release(c);
         break;
       case GUMBO_NODE_COMMENT: {
         if (open.size() >= kMaxNestingDepth) close();
@@ -311,14 +244,14 @@ void Tree::Build(const void* gumboOutput) {
         text_.append(c->v.text.text);
         n->textEnd = {offset, static_cast<std::uint32_t>(text_.size() - offset)};
         pendingStart = static_cast<std::uint32_t>(text_.size());
+        arena.Release(const_cast<char*>(c->v.text.text));
+        arena.Release(c);
         break;
       }
       case GUMBO_NODE_ELEMENT:
-      case GUMBO_NODE_TEMPLATE: {
-        Node* n = openElement(c);
-        walk.push_back({c, 0, n});
+      case GUMBO_NODE_TEMPLATE:
+        walk.push_back(enter(c));
         break;
-      }
       default:
         break;
     }

@@ -21,6 +21,7 @@ namespace platform::mshtml {
 
 class Tree;
 class ElementObject;
+class ParserArena;
 
 enum class NodeKind : std::uint8_t { Element, Comment };
 
@@ -125,7 +126,8 @@ class Tree {
 
  private:
   Tree() = default;
-  void Build(const void* gumboOutput);
+  // Reads the parser's tree into ours, giving each of its pieces back to the arena once read.
+  void Build(const void* gumboOutput, ParserArena& arena);
   void ResolveBase();
   std::u16string Collapse(std::string_view raw, const Node& container);
 
