@@ -533,7 +533,14 @@ const css::ComputedStyle& Tree::StyleOf(const Node& n) {
       if (!x->IsComment()) {
         if (const std::string* s = AttributeOf(*x, "style")) styleAttribute = *s;
       }
-      std::uint32_t record = Intern(cascade_.Compute(*x, parentStyle, styleAttribute));
+      css::ComputedStyle style = cascade_.Compute(*x, parentStyle, styleAttribute);
+      // Only children are matched against an element's ancestor filter; without it, the many
+      // leaves whose ancestors differ share the records of their values.
+      if (x->elementChildren == 0) {
+        style.ancestorFilter = {};
+        style.ancestorFilterValid = false;
+      }
+      std::uint32_t record = Intern(std::move(style));
       auto& slot = styles_[x->order];
       slot.record = record;
       slot.generation = generation_;
