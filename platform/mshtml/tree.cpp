@@ -257,7 +257,9 @@ void Tree::Build(const void* gumboOutput, ParserArena& arena) {
     }
   }
   while (!open.empty()) close();
+  // Grown by doubling; the model keeps them for as long as the page is open.
   text_.shrink_to_fit();
+  attrs_.shrink_to_fit();
   styles_.resize(nodes_.size());
   cascade_.SetElementCount(nodes_.size());
 }
