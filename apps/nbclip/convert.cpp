@@ -1,8 +1,6 @@
 // nbclip convert PAGE... -o BOOK.nbk [options] [--append]: loads a page as the browser would (its
 // real address, style sheets and frames) and adds it to a book through CNBParser, as the
 // toolbar's "add this page" button does. Prints where the book is and what is in it.
-#include <malloc.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -371,9 +369,6 @@ int RunConvert(Args args) {
   }
   platform::mshtml::SetSessionFetcher({});
   docs.clear();
-  // The pages' models and the engine are gone: what they held goes back before the book is
-  // read again, instead of staying beside it.
-  malloc_trim(0);
   if (failed) {
     std::cerr << "nbclip convert: nothing was written to " << bookPath.string() << "\n";
     return kExitFailed;
