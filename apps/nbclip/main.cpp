@@ -57,11 +57,11 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A conversion frees and reallocates many blocks of up to a few hundred kilobytes; with
-  // glibc's defaults each goes back to the system and is faulted in again. Keeping blocks below
-  // 256 KiB saves a large share of the page faults; bigger ones (the page's bytes, the model's
-  // tables) go back when freed, so the memory they held does not stay beside what comes after.
-  mallopt(M_MMAP_THRESHOLD, 256 << 10);
+  // A conversion frees and reallocates many blocks of a few hundred kilobytes; with glibc's
+  // defaults each goes back to the system and is faulted in again. Keeping them costs a little
+  // peak memory (a01655: 59 MB against 56 MB with a 256 KiB threshold) and saves about 4% of
+  // the processor time in page faults.
+  mallopt(M_MMAP_THRESHOLD, 8 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
   if (argc < 2) return Usage();
   std::vector<std::string_view> args(argv + 2, argv + argc);
