@@ -18,7 +18,16 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=""
   [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
   $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
+  # Never at the price of removing something: a documentation package can conflict with a
+  # program installed from elsewhere (nodejs-doc with another build of Node.js). Such a package
+  # is left out, and its pages are reported as errors.
+  if ! DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-remove \
+      "${missing[@]}" >/dev/null 2>&1; then
+    for p in "${missing[@]}"; do
+      DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-remove "$p" \
+        >/dev/null 2>&1 || echo "fidelity: $p is left out: installing it would remove a package" >&2
+    done
+  fi
 fi
 [ -x build/bin/nbclip ] || bash scripts/setup.sh
 exec python3 bench/fidelity/fidelity.py "$@"
