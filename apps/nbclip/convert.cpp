@@ -77,23 +77,26 @@ struct Summary {
   std::size_t pages = 0, blocks = 0, characters = 0, images = 0, links = 0;
 };
 
+// Characters and blocks (text and image) of one page, read in place.
+void CountPage(const nbk::Page& page, Summary& s) {
+  for (const nbk::PageItem& item : page.items) {
+    if (const auto* text = std::get_if<nbk::TextBlock>(&item)) {
+      ++s.blocks;
+      for (const nbk::TextItem& t : text->items) {
+        if (t.op == nbk::StreamOp::kText) s.characters += t.text.size();
+      }
+    } else if (std::holds_alternative<nbk::ImageBlock>(item)) {
+      ++s.blocks;
+    }
+  }
+}
+
 Summary Summarize(const nbk::Book& book) {
   Summary s;
   s.pages = book.pages.size();
   s.images = book.images.size();
   s.links = book.buttons.size();
-  for (const nbk::Page& page : book.pages) {
-    for (const nbk::PageItem& item : page.items) {
-      if (const auto* text = std::get_if<nbk::TextBlock>(&item)) {
-        ++s.blocks;
-        for (const nbk::TextItem& t : text->items) {
-          if (t.op == nbk::StreamOp::kText) s.characters += t.text.size();
-        }
-      } else if (std::holds_alternative<nbk::ImageBlock>(item)) {
-        ++s.blocks;
-      }
-    }
-  }
+  for (const nbk::Page& page : book.pages) CountPage(page, s);
   return s;
 }
 
@@ -377,11 +380,16 @@ int RunConvert(Args args) {
   }
   Summary s = Summarize(*book);
   // A page that gave no text at all is most likely one the loader misread (an encoding).
-  for (std::size_t i = 0; i < pages.size() && i < book->pages.size(); ++i) {
-    nbk::Book one;
-    one.pages.push_back(book->pages[book->pages.size() - pages.size() + i]);
-    if (Summarize(one).characters == 0)
-      std::cerr << "nbclip convert: warning: " << pages[i] << " yielded no text\n";
+  // This session's pages are the book's last ones; a book with fewer pages than were added
+  // cannot be matched page to page, and is not guessed at.
+  if (book->pages.size() >= pages.size()) {
+    std::size_t first = book->pages.size() - pages.size();
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      Summary one;
+      CountPage(book->pages[first + i], one);
+      if (one.characters == 0)
+        std::cerr << "nbclip convert: warning: " << pages[i] << " yielded no text\n";
+    }
   }
   std::cout << "book: " << bookPath.string() << "\n"
             << "pages " << s.pages << ", blocks " << s.blocks << ", characters " << s.characters
