@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "platform/com/com.h"
 #include "platform/mshtml/bounds.h"
@@ -586,25 +587,60 @@ std::uint32_t Tree::Intern(css::ComputedStyle style) {
   return index;
 }
 
+// A previous element sibling, a few at most, whose style n would get from the cascade as well:
+// the same parent (so the same ancestors), name and attributes, and no rule tried on it that
+// looks at siblings. Lists, table rows and runs of paragraphs are mostly such siblings.
+const Tree::StyleSlot* Tree::LikeSibling(const Node& n) const {
+  constexpr int kLookBack = 4;
+  if (n.IsComment()) return nullptr;
+  int looked = 0;
+  for (const Node* s = n.prevElement; s && looked < kLookBack; s = s->prevElement, ++looked) {
+    const StyleSlot& slot = styles_[s->order];
+    if (slot.generation != generation_ || !slot.shareable || s->name != n.name ||
+        s->attrCount != n.attrCount) {
+      continue;
+    }
+    bool same = true;
+    for (std::uint32_t i = 0; i < n.attrCount && same; ++i) {
+      const Attribute& a = attrs_[s->attrBegin + i];
+      const Attribute& b = attrs_[n.attrBegin + i];
+      same = a.name == b.name && a.value == b.value;
+    }
+    if (same) return &slot;
+  }
+  return nullptr;
+}
+
+void Tree::ComputeStyle(const Node& x) {
+  if (const StyleSlot* like = LikeSibling(x); like && cascade_.ChargeReuse(like->work)) {
+    StyleSlot copy = *like;
+    styles_[x.order] = copy;
+    return;
+  }
+  const css::ComputedStyle* parentStyle =
+      x.parent ? &records_[styles_[x.parent->order].record] : nullptr;
+  std::string_view styleAttribute;
+  if (!x.IsComment()) {
+    if (const std::string* s = AttributeOf(x, "style")) styleAttribute = *s;
+  }
+  css::Cascade::Notes notes;
+  std::uint32_t record = Intern(cascade_.Compute(x, parentStyle, styleAttribute, &notes));
+  auto& slot = styles_[x.order];
+  slot.record = record;
+  slot.generation = generation_;
+  slot.shareable =
+      notes.siblingIndependent && notes.work <= std::numeric_limits<std::uint32_t>::max();
+  slot.work = slot.shareable ? static_cast<std::uint32_t>(notes.work) : 0;
+}
+
 const css::ComputedStyle& Tree::StyleOf(const Node& n) {
   if (styles_.size() < nodes_.size()) styles_.resize(nodes_.size());
   auto valid = [&](const Node* x) { return styles_[x->order].generation == generation_; };
   if (!valid(&n)) {
-    std::vector<const Node*> chain;
-    for (const Node* x = &n; x && !valid(x); x = x->parent) chain.push_back(x);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-      const Node* x = *it;
-      const css::ComputedStyle* parentStyle =
-          x->parent ? &records_[styles_[x->parent->order].record] : nullptr;
-      std::string_view styleAttribute;
-      if (!x->IsComment()) {
-        if (const std::string* s = AttributeOf(*x, "style")) styleAttribute = *s;
-      }
-      std::uint32_t record = Intern(cascade_.Compute(*x, parentStyle, styleAttribute));
-      auto& slot = styles_[x->order];
-      slot.record = record;
-      slot.generation = generation_;
-    }
+    // Ancestors first, as each style is computed from its parent's.
+    styleChain_.clear();
+    for (const Node* x = &n; x && !valid(x); x = x->parent) styleChain_.push_back(x);
+    for (auto it = styleChain_.rbegin(); it != styleChain_.rend(); ++it) ComputeStyle(**it);
     if (!warnedCutShort_ && cascade_.MatchingCutShort()) {
       warnedCutShort_ = true;
       if (warn_) {

@@ -146,8 +146,13 @@ class Tree {
   struct StyleSlot {
     std::uint32_t generation = 0;
     std::uint32_t record = 0;
+    std::uint32_t work = 0;  // the cascade's matching work for it
+    bool shareable = false;  // a like later sibling may take this record unmatched
   };
+  void ComputeStyle(const Node& n);
+  const StyleSlot* LikeSibling(const Node& n) const;
   std::vector<StyleSlot> styles_;
+  std::vector<const Node*> styleChain_;  // reused by StyleOf
   std::deque<css::ComputedStyle> records_;
   std::unordered_multimap<std::size_t, std::uint32_t> recordIndex_;
   std::uint32_t generation_ = 1;

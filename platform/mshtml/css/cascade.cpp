@@ -78,6 +78,7 @@ struct Entry {
   const StyleRule* rule;
   std::uint32_t order;
   Origin origin;
+  bool positional;  // whether matching depends on the subject's siblings
 };
 
 struct StringHash {
@@ -316,7 +317,7 @@ struct Cascade::Impl {
       std::uint32_t o = order++;
       for (const ComplexSelector& sel : rule.selectors) {
         if (sel.neverMatches) continue;
-        Entry entry{&sel, &rule, o, origin};
+        Entry entry{&sel, &rule, o, origin, DependsOnSiblings(sel)};
         // The rightmost compound's most selective key picks the bucket.
         const Compound& subject = sel.compounds.front();
         const SimpleSelector* id = nullptr;
@@ -384,8 +385,12 @@ class Cascade::Impl::Computation {
   Computation(const Impl& impl, const ElementView& e, const ComputedStyle* parent)
       : impl_(impl), e_(e), parent_(parent) {}
 
-  ComputedStyle Run(std::string_view styleAttribute) {
+  ComputedStyle Run(std::string_view styleAttribute, Notes* notes) {
     MatchRules();
+    if (notes) {
+      notes->siblingIndependent = !positional_ && !cut_;
+      notes->work = work_ - workBefore_;
+    }
     AddHints();
     AddStyleAttribute(styleAttribute);
     ResolveCustomProperties();
@@ -424,6 +429,7 @@ class Cascade::Impl::Computation {
       ancestors_ = &kEmpty;
     }
     const std::size_t before = impl_.workSpent.load(std::memory_order_relaxed);
+    workBefore_ = before;
     work_ = before;
     id_ = e_.Id();
     if (!id_.empty()) {
@@ -453,6 +459,7 @@ class Cascade::Impl::Computation {
       ++work_;
       const ComplexSelector& sel = *entry.selector;
       if (ancestors_ && !AncestorsMayMatch(sel)) continue;
+      if (entry.positional && !positional_ && !FailsForLikeSiblings(sel, e_)) positional_ = true;
       // Each selector has its own budget, so one costly rule cannot starve the others.
       MatchBudget budget;
       bool matched = Matches(sel, e_, budget);
@@ -607,7 +614,9 @@ class Cascade::Impl::Computation {
   std::string_view id_;
   std::vector<std::string_view> classes_;
   std::size_t work_ = 0;
+  std::size_t workBefore_ = 0;
   bool cut_ = false;
+  bool positional_ = false;
   std::array<Winner, kLonghandCount> winners_{};
   std::vector<CustomWinner> custom_;
   std::vector<Declaration> hints_;
@@ -620,8 +629,18 @@ class Cascade::Impl::Computation {
 };
 
 ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent,
-                               std::string_view styleAttribute) const {
-  return Impl::Computation(*impl_, e, parent).Run(styleAttribute);
+                               std::string_view styleAttribute, Notes* notes) const {
+  return Impl::Computation(*impl_, e, parent).Run(styleAttribute, notes);
+}
+
+bool Cascade::ChargeReuse(std::size_t work) const {
+  // The computation checks the bound before each author rule, with at most work - 1 spent on
+  // the element so far; staying below the bound with all of it means no check could fail.
+  std::size_t spent = impl_->workSpent.load(std::memory_order_relaxed);
+  do {
+    if (spent >= impl_->workLimit || work >= impl_->workLimit - spent) return false;
+  } while (!impl_->workSpent.compare_exchange_weak(spent, spent + work, std::memory_order_relaxed));
+  return true;
 }
 
 }  // namespace platform::mshtml::css

@@ -99,9 +99,23 @@ class Cascade {
   void AddSheet(std::shared_ptr<const StyleSheet> sheet, int index = -1);
   std::size_t SheetCount() const;
 
+  // What a computation found out besides the style, for a model that gives an element the
+  // style of a like sibling instead of matching it again.
+  struct Notes {
+    // No rule tried on the element depends on its place among its siblings (:nth-child and
+    // the like, "+", "~"), and the bound left none out: a sibling with the same parent, name
+    // and attributes gets the very same style.
+    bool siblingIndependent = false;
+    std::size_t work = 0;  // matching work spent, as the bound counts it
+  };
+
   // e's style given its parent's computed style (null for the root) and its style attribute.
   ComputedStyle Compute(const ElementView& e, const ComputedStyle* parent,
-                        std::string_view styleAttribute) const;
+                        std::string_view styleAttribute, Notes* notes = nullptr) const;
+  // Counts the work of an element whose style is taken from a like sibling, so the bound falls
+  // where it would have. False, and nothing counted, when matching it could have reached the
+  // bound: then it must be computed.
+  bool ChargeReuse(std::size_t work) const;
 
   // Matching author rules against elements is bounded in total, not only per selector (a rule
   // tried is a unit, eight selector steps another; real pages spend 5 to 150 an element): past
