@@ -175,26 +175,35 @@ std::vector<ComPtr<IHTMLElement>> AllElements(IHTMLDocument2* doc) {
   return out;
 }
 
-// Each element's style, all properties in one line, read in document order or backwards.
-// Read backwards no element finds an earlier sibling styled already, so none is given a
-// sibling's style: that reading is the plain cascade the forward one must agree with.
-std::vector<std::string> StylesRead(const std::string& html, bool backwards) {
+// Each element's style, all properties in one line. Read alone, each in a document of its own,
+// no element can take a sibling's or a cousin's style: that reading is the plain cascade the
+// others must agree with.
+enum class Reading { InOrder, Backwards, Alone };
+std::vector<std::string> StylesRead(const std::string& html, Reading reading) {
   static const char* kProps[] = {"fontSize",    "lineHeight",     "color",        "backgroundColor",
                                  "fontWeight",  "marginTop",      "marginBottom", "textAlign",
                                  "borderStyle", "pageBreakAfter", "display"};
+  auto line = [](IHTMLElement* e) {
+    std::string out = Tag(e);
+    for (const char* prop : kProps) out += std::string(" ") + StyleOf(e, prop);
+    return out;
+  };
   auto doc = Written(html);
   auto elements = AllElements(doc.Get());
   std::vector<std::string> out(elements.size());
   for (std::size_t k = 0; k < elements.size(); ++k) {
-    std::size_t i = backwards ? elements.size() - 1 - k : k;
-    std::string line = Tag(elements[i].Get());
-    for (const char* prop : kProps) line += std::string(" ") + StyleOf(elements[i].Get(), prop);
-    out[i] = line;
+    std::size_t i = reading == Reading::Backwards ? elements.size() - 1 - k : k;
+    if (reading == Reading::Alone) {
+      auto own = Written(html);
+      out[i] = line(AllElements(own.Get())[i].Get());
+    } else {
+      out[i] = line(elements[i].Get());
+    }
   }
   return out;
 }
 
-TEST(CurrentStyle, LikeSiblingsShareAStyleOnlyWhereNoRuleTellsThemApart) {
+TEST(CurrentStyle, LikeElementsShareAStyleOnlyWhereNoRuleTellsThemApart) {
   struct Case {
     const char* html;
     const char* tag;
@@ -234,13 +243,17 @@ TEST(CurrentStyle, LikeSiblingsShareAStyleOnlyWhereNoRuleTellsThemApart) {
     EXPECT_EQ(c.expected, StyleOf(e.Get(), c.prop));
   }
 
-  // Pages with many like siblings and rules of every kind that looks at siblings.
+  // Pages with many like siblings and cousins, and rules of every kind that looks at siblings,
+  // on the subject and on its ancestors.
   std::string css =
       "<style>li:nth-child(3n+1){color:red} li:nth-last-child(2){font-weight:bold}"
       " td > :first-child{margin-top:3px} dd > :last-child{margin-bottom:4px}"
       " p + p{color:blue} .k ~ span{color:green} tr:nth-of-type(odd) td{background-color:#eee}"
       " :not(li) > ul > li:first-child > :first-child{font-size:20px}"
-      " b:only-child{color:#123456} em:first-of-type{font-weight:900}</style>";
+      " b:only-child{color:#123456} em:first-of-type{font-weight:900}"
+      " li:first-child b{text-align:center} h2 + div p{color:#654321}"
+      " tr:nth-child(2n) td span{font-weight:bold} div:not(:last-child) > i{color:#abcdef}"
+      " .q > :not(:first-child) i{margin-top:9px}</style>";
   std::string body;
   for (int i = 0; i < 7; ++i) body += "<li>x<b>y</b><b>z</b>";
   body = "<ul>" + body + "</ul><table>";
@@ -248,9 +261,14 @@ TEST(CurrentStyle, LikeSiblingsShareAStyleOnlyWhereNoRuleTellsThemApart) {
   body += "</table><dl><dd><i>a</i><i>b</i><i>c</i></dl><div>";
   for (int i = 0; i < 6; ++i) body += i == 3 ? "<span class=k>k</span>" : "<span>s</span><p>p</p>";
   body += "<em>1</em><em>2</em><b>only</b></div>";
+  for (int i = 0; i < 3; ++i)
+    body += "<h2>h</h2><div><p>a</p><div><i>x</i></div></div><div><p>b</p></div>";
+  body += "<section class=q><div><p><i>1</i></p></div><div><p><i>2</i></p></div></section>";
   for (const std::string& page : {css + body, body}) {
     SCOPED_TRACE(page);
-    EXPECT_EQ(StylesRead(page, true), StylesRead(page, false));
+    std::vector<std::string> plain = StylesRead(page, Reading::Alone);
+    EXPECT_EQ(plain, StylesRead(page, Reading::InOrder));
+    EXPECT_EQ(plain, StylesRead(page, Reading::Backwards));
   }
 }
 

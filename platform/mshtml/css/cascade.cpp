@@ -78,7 +78,8 @@ struct Entry {
   const StyleRule* rule;
   std::uint32_t order;
   Origin origin;
-  bool positional;  // whether matching depends on the subject's siblings
+  bool positional;       // whether matching depends on the subject's siblings
+  bool looksAtSiblings;  // or on the siblings of any element it walks to
 };
 
 struct StringHash {
@@ -317,7 +318,7 @@ struct Cascade::Impl {
       std::uint32_t o = order++;
       for (const ComplexSelector& sel : rule.selectors) {
         if (sel.neverMatches) continue;
-        Entry entry{&sel, &rule, o, origin, DependsOnSiblings(sel)};
+        Entry entry{&sel, &rule, o, origin, DependsOnSiblings(sel), LooksAtSiblings(sel)};
         // The rightmost compound's most selective key picks the bucket.
         const Compound& subject = sel.compounds.front();
         const SimpleSelector* id = nullptr;
@@ -389,6 +390,7 @@ class Cascade::Impl::Computation {
     MatchRules();
     if (notes) {
       notes->siblingIndependent = !positional_ && !cut_;
+      notes->cousinIndependent = !looksAtSiblings_ && !cut_;
       notes->work = work_ - workBefore_;
     }
     AddHints();
@@ -460,6 +462,9 @@ class Cascade::Impl::Computation {
       const ComplexSelector& sel = *entry.selector;
       if (ancestors_ && !AncestorsMayMatch(sel)) continue;
       if (entry.positional && !positional_ && !FailsForLikeSiblings(sel, e_)) positional_ = true;
+      if (entry.looksAtSiblings && !looksAtSiblings_ && !FailsForLikeCousins(sel, e_)) {
+        looksAtSiblings_ = true;
+      }
       // Each selector has its own budget, so one costly rule cannot starve the others.
       MatchBudget budget;
       bool matched = Matches(sel, e_, budget);
@@ -617,6 +622,7 @@ class Cascade::Impl::Computation {
   std::size_t workBefore_ = 0;
   bool cut_ = false;
   bool positional_ = false;
+  bool looksAtSiblings_ = false;
   std::array<Winner, kLonghandCount> winners_{};
   std::vector<CustomWinner> custom_;
   std::vector<Declaration> hints_;

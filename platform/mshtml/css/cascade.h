@@ -48,6 +48,10 @@ using CustomProperties = std::vector<std::pair<std::string, std::string>>;
 
 struct ComputedStyle {
   std::array<std::string, static_cast<std::size_t>(Property::Count)> values;
+  // A number no other record in the process has, given when a document model keeps the record
+  // for good (0: none), so a reader can keep what it made of a record by its number. Not part
+  // of the style: two records with the same values are the same style.
+  std::uint64_t serial = 0;
   const std::string& Get(Property p) const { return values[static_cast<std::size_t>(p)]; }
   std::string& Set(Property p) { return values[static_cast<std::size_t>(p)]; }
 
@@ -106,6 +110,10 @@ class Cascade {
     // the like, "+", "~"), and the bound left none out: a sibling with the same parent, name
     // and attributes gets the very same style.
     bool siblingIndependent = false;
+    // Stronger: no rule tried looks at the siblings of the element or of its ancestors, so an
+    // element whose own and ancestors' names and attributes are the same, and whose parent has
+    // the same style, gets the very same style.
+    bool cousinIndependent = false;
     std::size_t work = 0;  // matching work spent, as the bound counts it
   };
 

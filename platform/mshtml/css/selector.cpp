@@ -757,19 +757,48 @@ bool DependsOnSiblings(const ComplexSelector& s) {
   return false;
 }
 
-bool FailsForLikeSiblings(const ComplexSelector& s, const ElementView& e) {
-  if (s.neverMatches || s.compounds.empty()) return true;
-  // The subject is a conjunction: one part that fails alike for like siblings fails it alike.
-  const Compound& subject = s.compounds.front();
-  if (!subject.tag.empty() && e.LocalName() != subject.tag) return true;
-  for (const SimpleSelector& simple : subject.simples) {
+// A part of c that does not look at siblings fails on e: the tag, or a simple selector that
+// spent no budget.
+bool FixedPartFails(const Compound& c, const ElementView& e) {
+  if (!c.tag.empty() && e.LocalName() != c.tag) return true;
+  for (const SimpleSelector& simple : c.simples) {
     if (SimplePositional(simple)) continue;
     MatchBudget budget;
     if (!SimpleMatches(simple, e, budget) && budget.steps == 0) return true;
   }
+  return false;
+}
+
+bool FailsForLikeSiblings(const ComplexSelector& s, const ElementView& e) {
+  if (s.neverMatches || s.compounds.empty()) return true;
+  // The subject is a conjunction: one part that fails alike for like siblings fails it alike.
+  if (FixedPartFails(s.compounds.front(), e)) return true;
   if (!s.combinators.empty() && s.combinators.front() == Combinator::Child) {
     const ElementView* parent = e.Parent();
     if (!parent || FailsWithoutSpending(s.compounds[1], *parent)) return true;
+  }
+  return false;
+}
+
+bool LooksAtSiblings(const ComplexSelector& s) {
+  for (Combinator c : s.combinators) {
+    if (c == Combinator::NextSibling || c == Combinator::SubsequentSibling) return true;
+  }
+  for (const Compound& c : s.compounds) {
+    for (const SimpleSelector& simple : c.simples) {
+      if (SimplePositional(simple)) return true;
+    }
+  }
+  return false;
+}
+
+bool FailsForLikeCousins(const ComplexSelector& s, const ElementView& e) {
+  if (s.neverMatches || s.compounds.empty()) return true;
+  if (FixedPartFails(s.compounds.front(), e)) return true;
+  if (!s.combinators.empty() && s.combinators.front() == Combinator::Child) {
+    // A cousin's parent is like e's parent, and as deep.
+    const ElementView* parent = e.Parent();
+    if (!parent || FixedPartFails(s.compounds[1], *parent)) return true;
   }
   return false;
 }

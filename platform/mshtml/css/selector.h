@@ -87,6 +87,12 @@ bool DependsOnSiblings(const ComplexSelector& s);
 // on e, or e's parent fails the compound a child combinator joins to the subject. False means
 // only that it cannot be told.
 bool FailsForLikeSiblings(const ComplexSelector& s, const ElementView& e);
+// Whether matching s may depend on the siblings of the subject or of any element it walks to.
+bool LooksAtSiblings(const ComplexSelector& s);
+// As FailsForLikeSiblings, for any element whose own and ancestors' names and attributes are
+// e's (a cousin): a part of the subject that does not look at siblings fails on e, or such a
+// part of the compound a child combinator joins to it fails on e's parent.
+bool FailsForLikeCousins(const ComplexSelector& s, const ElementView& e);
 
 // Hashes of tags, ids and classes as the ancestor filter stores them.
 enum class HashKind : std::uint32_t { Tag = 0x9e3779b9u, Id = 0x85ebca6bu, Class = 0xc2b2ae35u };
