@@ -456,7 +456,8 @@ std::u16string Tree::AdjacentText(const Node& n, Where where) {
       span = n.textEnd;
       break;
   }
-  if (!container || IsHiddenText(*container)) return {};
+  // Most elements stand next to another with nothing between.
+  if (span.length == 0 || !container || IsHiddenText(*container)) return {};
   return Collapse(Text(span), *container);
 }
 
