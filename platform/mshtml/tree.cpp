@@ -581,7 +581,8 @@ std::uint32_t Tree::Intern(css::ComputedStyle style) {
     const css::ComputedStyle& r = records_[it->second];
     if (r.values == style.values && r.custom == style.custom &&
         r.ancestorFilter == style.ancestorFilter &&
-        r.ancestorFilterValid == style.ancestorFilterValid && r.SameSizes(style))
+        r.ancestorFilterValid == style.ancestorFilterValid &&
+        r.ancestorFilterKeys == style.ancestorFilterKeys && r.SameSizes(style))
       return it->second;
   }
   static std::atomic<std::uint64_t> serials{0};

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/mshtml/css/font_size.h"
 #include "platform/mshtml/css/selector.h"
@@ -293,6 +294,13 @@ struct Cascade::Impl {
 
   Buckets byId, byClass, byTag;
   std::vector<Entry> universal;
+  // The tag, id and class hashes some selector wants among the ancestors: only these go into
+  // an element's ancestor filter, so elements that differ only in names no selector asks for
+  // of ancestors get equal filters, and so equal records their descendants can share.
+  std::unordered_set<std::uint32_t> ancestorKeys;
+  // Names this set of keys, process-wide: a parent's filter made with other keys (another
+  // cascade, or before a sheet came) may lack what is asked now, and is not used.
+  std::uint32_t keysVersion = 0;
 
   // Rule-matching work across all elements (entries tried and selector steps taken).
   std::size_t workLimit = Cascade::kMatchWorkBase;
@@ -304,6 +312,9 @@ struct Cascade::Impl {
     byClass.clear();
     byTag.clear();
     universal.clear();
+    ancestorKeys.clear();
+    static std::atomic<std::uint32_t> versions{0};
+    keysVersion = ++versions;
     std::uint32_t order = 0;
     IndexSheet(*UserAgentSheet(), Origin::UserAgent, order);
     for (const auto& s : sheets) {
@@ -319,6 +330,9 @@ struct Cascade::Impl {
       for (const ComplexSelector& sel : rule.selectors) {
         if (sel.neverMatches) continue;
         Entry entry{&sel, &rule, o, origin, DependsOnSiblings(sel), LooksAtSiblings(sel)};
+        for (std::uint32_t h : sel.ancestorHashes) {
+          if (h) ancestorKeys.insert(h);
+        }
         // The rightmost compound's most selective key picks the bucket.
         const Compound& subject = sel.compounds.front();
         const SimpleSelector* id = nullptr;
@@ -425,7 +439,8 @@ class Cascade::Impl::Computation {
   // element.
   void MatchRules() {
     static const Filter kEmpty{};
-    if (parent_ && parent_->ancestorFilterValid) {
+    if (parent_ && parent_->ancestorFilterValid &&
+        parent_->ancestorFilterKeys == impl_.keysVersion) {
       ancestors_ = &parent_->ancestorFilter;
     } else if (!e_.Parent()) {
       ancestors_ = &kEmpty;
@@ -606,9 +621,13 @@ class Cascade::Impl::Computation {
     if (!ancestors_) return;
     out_.ancestorFilter = *ancestors_;
     out_.ancestorFilterValid = true;
-    FilterAdd(out_.ancestorFilter, KeyHash(HashKind::Tag, e_.LocalName()));
-    if (!id_.empty()) FilterAdd(out_.ancestorFilter, KeyHash(HashKind::Id, id_));
-    for (std::string_view c : classes_) FilterAdd(out_.ancestorFilter, KeyHash(HashKind::Class, c));
+    out_.ancestorFilterKeys = impl_.keysVersion;
+    auto add = [&](std::uint32_t h) {
+      if (impl_.ancestorKeys.contains(h)) FilterAdd(out_.ancestorFilter, h);
+    };
+    add(KeyHash(HashKind::Tag, e_.LocalName()));
+    if (!id_.empty()) add(KeyHash(HashKind::Id, id_));
+    for (std::string_view c : classes_) add(KeyHash(HashKind::Class, c));
   }
 
   const Impl& impl_;

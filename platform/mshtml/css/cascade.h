@@ -62,6 +62,8 @@ struct ComputedStyle {
   // ancestors cannot be there is rejected without walking up.
   std::array<std::uint64_t, 8> ancestorFilter{};
   bool ancestorFilterValid = false;
+  // The filter holds only names some selector asks of ancestors; this names that set.
+  std::uint32_t ancestorFilterKeys = 0;
 
   // The computed font size and line height (font_size.h): sizes in the reader's size unit
   // (medium = 100), the unit a reported absolute size is written in, and the root's size.
