@@ -173,6 +173,12 @@ struct Book {
 // Reads and checks a whole book (or design) file. nullopt, with error saying what is wrong and
 // where, for a missing, unreadable or damaged file.
 NBK_API std::optional<Book> ReadBook(const std::string& path, std::string& error);
+// The same reading and checking, every text stream included, but for a caller that wants only
+// how much text there is: text blocks come back without their streams and items, and
+// textUnits gets each page's count of UTF-16 text units, in page order.
+NBK_API std::optional<Book> ReadBookOutline(const std::string& path,
+                                            std::vector<std::size_t>& textUnits,
+                                            std::string& error);
 
 // The stable text forms behind `nbclip dump`: line-oriented text and JSON.
 NBK_API std::string DumpText(const Book& book);

@@ -237,7 +237,13 @@ std::vector<std::uint8_t> EncodePage(const Page& page) {
 }
 
 bool DecodePage(std::span<const std::uint8_t> payload, Page& page, std::string& error) {
+  return DecodePage(payload, page, error, nullptr);
+}
+
+bool DecodePage(std::span<const std::uint8_t> payload, Page& page, std::string& error,
+                std::size_t* textUnits) {
   ByteReader r(payload);
+  std::vector<std::uint8_t> unscrambled;  // reused by every block when counting
   std::uint16_t reserved = 0;
   std::uint32_t n = 0;
   r.U32(page.id);
@@ -273,10 +279,13 @@ bool DecodePage(std::span<const std::uint8_t> payload, Page& page, std::string& 
           error = "text block " + std::to_string(i + 1) + " is malformed";
           return false;
         }
-        t.stream.assign(stream.begin(), stream.end());
-        if (page.scrambleKey != 0) Scramble(t.stream.data(), t.stream.size(), page.scrambleKey);
+        std::vector<std::uint8_t>& bytes = textUnits ? unscrambled : t.stream;
+        bytes.assign(stream.begin(), stream.end());
+        if (page.scrambleKey != 0) Scramble(bytes.data(), bytes.size(), page.scrambleKey);
         std::string streamError;
-        if (!DecodeStream(t.stream, t.items, streamError)) {
+        bool decoded = textUnits ? CountStreamText(bytes, *textUnits, streamError)
+                                 : DecodeStream(t.stream, t.items, streamError);
+        if (!decoded) {
           error = "text block " + std::to_string(i + 1) + ": " + streamError;
           return false;
         }
@@ -330,19 +339,37 @@ bool DecodePage(std::span<const std::uint8_t> payload, Page& page, std::string& 
   return true;
 }
 
-bool DecodeStream(std::span<const std::uint8_t> stream, std::vector<TextItem>& items,
-                  std::string& error) {
+namespace {
+
+// One walk over a stream's operations for both readers, so that counting checks exactly what
+// decoding does. keep: each item is decoded into items; else only its text is counted.
+template <bool keep>
+bool WalkStream(std::span<const std::uint8_t> stream, std::vector<TextItem>* items,
+                std::size_t* textUnits, std::string& error) {
   ByteReader r(stream);
-  items.clear();
+  if constexpr (keep) items->clear();
+  TextItem item;
   while (!r.AtEnd()) {
     std::size_t at = r.Position();
     std::uint8_t op = 0;
     r.U8(op);
-    TextItem item;
+    if constexpr (keep) item = TextItem();
     item.op = static_cast<StreamOp>(op);
     switch (item.op) {
       case StreamOp::kText:
-        r.Str(item.text);
+        if constexpr (keep) {
+          r.Str(item.text);
+        } else {
+          // As Str reads it, without making the string.
+          std::uint32_t n = 0;
+          std::span<const std::uint8_t> units;
+          if (r.U32(n) && n <= r.Remaining() / 2 && r.Bytes(std::size_t{n} * 2, units)) {
+            *textUnits += n;
+          } else {
+            error = "operation at stream byte " + std::to_string(at) + " is cut short";
+            return false;
+          }
+        }
         break;
       case StreamOp::kCommand: {
         std::uint16_t words = 0;
@@ -352,8 +379,13 @@ bool DecodeStream(std::span<const std::uint8_t> stream, std::vector<TextItem>& i
           error = "command at stream byte " + std::to_string(at) + " is cut short";
           return false;
         }
-        item.data.resize(words);
-        for (std::uint16_t& d : item.data) r.U16(d);
+        if constexpr (keep) {
+          item.data.resize(words);
+          for (std::uint16_t& d : item.data) r.U16(d);
+        } else {
+          std::span<const std::uint8_t> data;
+          r.Bytes(std::size_t{words} * 2, data);
+        }
         break;
       }
       case StreamOp::kAttribute:
@@ -380,9 +412,21 @@ bool DecodeStream(std::span<const std::uint8_t> stream, std::vector<TextItem>& i
       error = "operation at stream byte " + std::to_string(at) + " is cut short";
       return false;
     }
-    items.push_back(std::move(item));
+    if constexpr (keep) items->push_back(std::move(item));
   }
   return true;
+}
+
+}  // namespace
+
+bool DecodeStream(std::span<const std::uint8_t> stream, std::vector<TextItem>& items,
+                  std::string& error) {
+  return WalkStream<true>(stream, &items, nullptr, error);
+}
+
+bool CountStreamText(std::span<const std::uint8_t> stream, std::size_t& textUnits,
+                     std::string& error) {
+  return WalkStream<false>(stream, nullptr, &textUnits, error);
 }
 
 void StreamBuilder::Text(std::u16string_view text) {

@@ -32,6 +32,13 @@ bool DecodeButtons(std::span<const std::uint8_t> payload, std::vector<Button>& b
 bool DecodePage(std::span<const std::uint8_t> payload, Page& page, std::string& error);
 bool DecodeStream(std::span<const std::uint8_t> stream, std::vector<TextItem>& items,
                   std::string& error);
+// Checks a stream as DecodeStream does, adding the UTF-16 units of its text to textUnits.
+bool CountStreamText(std::span<const std::uint8_t> stream, std::size_t& textUnits,
+                     std::string& error);
+// With textUnits: checks every stream the same way but keeps neither streams nor items, and
+// adds the units of their text to *textUnits.
+bool DecodePage(std::span<const std::uint8_t> payload, Page& page, std::string& error,
+                std::size_t* textUnits);
 
 // A design is usable when its page is not empty and its margins and font size fit it.
 bool IsSaneDesign(const Design& design);

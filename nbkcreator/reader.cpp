@@ -54,7 +54,9 @@ bool WithFile(const std::string& path, std::string& error, Fn&& fn) {
   return fn(source);
 }
 
-std::optional<Book> ParseFrom(Source& source, std::string& error, bool verify) {
+// textUnits: pages keep no text, and the count of each one's text units goes there instead.
+std::optional<Book> ParseFrom(Source& source, std::string& error, bool verify,
+                              std::vector<std::size_t>* textUnits = nullptr) {
   Book book;
   bool seenMeta = false, seenDesign = false, seenCover = false, seenToc = false;
   auto once = [](bool& seen, const SectionInfo& s, std::string& err) {
@@ -111,8 +113,11 @@ std::optional<Book> ParseFrom(Source& source, std::string& error, bool verify) {
       case kSecPage: {
         Page page;
         std::string pageError;
-        if (!DecodePage(payload, page, pageError)) return err = what + pageError, false;
+        std::size_t units = 0;
+        if (!DecodePage(payload, page, pageError, textUnits ? &units : nullptr))
+          return err = what + pageError, false;
         book.pages.push_back(std::move(page));
+        if (textUnits) textUnits->push_back(units);
         return true;
       }
       default:
@@ -246,6 +251,18 @@ std::optional<Book> ReadBook(const std::string& path, std::string& error) {
     book = ParseFrom(source, error, true);
     return book.has_value();
   });
+  return book;
+}
+
+std::optional<Book> ReadBookOutline(const std::string& path, std::vector<std::size_t>& textUnits,
+                                    std::string& error) {
+  std::optional<Book> book;
+  WithFile(path, error, [&](Source& source) {
+    textUnits.clear();
+    book = ParseFrom(source, error, true, &textUnits);
+    return book.has_value();
+  });
+  if (!book) textUnits.clear();
   return book;
 }
 

@@ -77,26 +77,23 @@ struct Summary {
   std::size_t pages = 0, blocks = 0, characters = 0, images = 0, links = 0;
 };
 
-// Blocks and characters of one page, added to s.
-void CountPage(const nbk::Page& page, Summary& s) {
+// Blocks (text and image) of one page, and its characters as the reader counted them.
+void CountPage(const nbk::Page& page, std::size_t characters, Summary& s) {
   for (const nbk::PageItem& item : page.items) {
-    if (const auto* text = std::get_if<nbk::TextBlock>(&item)) {
-      ++s.blocks;
-      for (const nbk::TextItem& t : text->items) {
-        if (t.op == nbk::StreamOp::kText) s.characters += t.text.size();
-      }
-    } else if (std::holds_alternative<nbk::ImageBlock>(item)) {
+    if (std::holds_alternative<nbk::TextBlock>(item) ||
+        std::holds_alternative<nbk::ImageBlock>(item)) {
       ++s.blocks;
     }
   }
+  s.characters += characters;
 }
 
-Summary Summarize(const nbk::Book& book) {
+Summary Summarize(const nbk::Book& book, const std::vector<std::size_t>& textUnits) {
   Summary s;
   s.pages = book.pages.size();
   s.images = book.images.size();
   s.links = book.buttons.size();
-  for (const nbk::Page& page : book.pages) CountPage(page, s);
+  for (std::size_t i = 0; i < book.pages.size(); ++i) CountPage(book.pages[i], textUnits[i], s);
   return s;
 }
 
@@ -375,18 +372,23 @@ int RunConvert(Args args) {
   }
 
   std::string error;
-  std::optional<nbk::Book> book = nbk::ReadBook(bookPath.string(), error);
+  // Read back and checked whole; only how much text each page has is kept of its streams.
+  std::vector<std::size_t> textUnits;
+  std::optional<nbk::Book> book = nbk::ReadBookOutline(bookPath.string(), textUnits, error);
   if (!book) {
     std::cerr << "nbclip convert: the book was written but cannot be read back: " << error << "\n";
     return kExitFailed;
   }
-  Summary s = Summarize(*book);
+  Summary s = Summarize(*book, textUnits);
   // A page that gave no text at all is most likely one the loader misread (an encoding).
-  for (std::size_t i = 0; i < pages.size() && i < book->pages.size(); ++i) {
-    Summary one;
-    CountPage(book->pages[book->pages.size() - pages.size() + i], one);
-    if (one.characters == 0)
-      std::cerr << "nbclip convert: warning: " << pages[i] << " yielded no text\n";
+  // This session's pages are the book's last ones; a book with fewer pages than were added
+  // cannot be matched page to page, and is not guessed at.
+  if (book->pages.size() >= pages.size()) {
+    std::size_t first = book->pages.size() - pages.size();
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      if (textUnits[first + i] == 0)
+        std::cerr << "nbclip convert: warning: " << pages[i] << " yielded no text\n";
+    }
   }
   std::cout << "book: " << bookPath.string() << "\n"
             << "pages " << s.pages << ", blocks " << s.blocks << ", characters " << s.characters

@@ -41,28 +41,44 @@ std::u16string NormalizeRun(std::u16string run) {
   return run;
 }
 
+namespace {
+
+// The place as a BSTR: the walk asks two places of every element, so the common ones are made
+// once and kept for the life of the process.
+BSTR PlaceOf(const char16_t* where, BStr& other) {
+  static const BSTR kBeforeBegin = SysAllocString(u"beforeBegin");
+  static const BSTR kBeforeEnd = SysAllocString(u"beforeEnd");
+  std::u16string_view w(where);
+  if (w == u"beforeBegin" && kBeforeBegin) return kBeforeBegin;
+  if (w == u"beforeEnd" && kBeforeEnd) return kBeforeEnd;
+  other = BStr(where);
+  return other.Get();
+}
+
+}  // namespace
+
 void CHtmlPageConverter::CollectAdjacentText(IHTMLElement2* element, const char16_t* where,
                                              bool preserve) {
   if (!element) return;
-  BStr place(where);
+  BStr other;
   BStr text;
-  element->getAdjacentText(place.Get(), &text);
+  element->getAdjacentText(PlaceOf(where, other), &text);
   if (text.Length() == 0) return;
-  std::u16string run = text.Str();
+  std::u16string_view run(text.Get(), text.Length());
   if (preserve) {
     // Every blank and tab kept: blanks travel as no-break spaces, which are never trimmed.
-    for (char16_t& c : run) {
+    for (char16_t c : run) {
       if (c == u' ') c = 0x00A0;
       if (c == u'\r') c = u'\n';
+      m_strPendingText.push_back(c);
     }
-    m_strPendingText += run;
     return;
   }
   // A run of blanks only is the space between two pieces of text (the old code dropped it, so
   // "<code>a</code> <code>b</code>" read "ab"); where it stands at the start or end of a block
   // or line, AppendText leaves it out.
-  std::u16string normalized = NormalizeRun(run);
-  if (normalized.empty() && run.find_first_not_of(u" \t") == std::u16string::npos) {
+  std::u16string normalized = NormalizeRun(std::u16string(run));
+  if (normalized.empty() && run.find_first_not_of(u" \t") == std::u16string_view::npos) {
     m_strPendingText.push_back(u' ');
     return;
   }

@@ -156,6 +156,12 @@ StyleValue CElementStyle::Get(StyleProp p) const {
   return {};
 }
 
+const platform::mshtml::css::ComputedStyle* CElementStyle::Record() const {
+  const platform::mshtml::css::ComputedStyle* record = nullptr;
+  if (!m_pRecord || FAILED(m_pRecord->GetComputedStyle(&record))) return nullptr;
+  return record;
+}
+
 std::u16string_view CElementStyle::Text(StyleProp p) const {
   StyleValue v = Get(p);
   return v.kind == StyleValue::kText ? std::u16string_view(v.text) : std::u16string_view();

@@ -61,6 +61,8 @@ class CElementStyle {
   StyleValue Get(StyleProp p) const;
   // The value of p when it is text; empty otherwise. Good until the next Get or Text.
   std::u16string_view Text(StyleProp p) const;
+  // The model's record of the style when it gives one (every value as text); else null.
+  const platform::mshtml::css::ComputedStyle* Record() const;
 
  private:
   ComPtr<IComputedStyleRecord> m_pRecord;

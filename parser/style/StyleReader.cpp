@@ -25,6 +25,27 @@ std::uint32_t PackColor(DWORD colour) {
 }
 
 std::unique_ptr<CTextStyle> CStyleReader::ReadStyle(const CElementStyle& style) {
+  const platform::mshtml::css::ComputedStyle* computed = style ? style.Record() : nullptr;
+  if (!computed || computed->serial == 0) return ReadStyleAgainst(style, GetTopStyle());
+  // What a record gives depends on it and on the enclosing record's size and block background
+  // only; pages hold a few hundred records against thousands of elements.
+  const CTextStyle* enclosing = GetTopStyle();
+  StyleKey key{computed->serial,
+               enclosing && enclosing->m_nFontSize != 0 ? enclosing->m_nFontSize : m_nBaseFontSize,
+               enclosing && enclosing->m_bBlockBackSet,
+               enclosing && enclosing->m_bBlockBackSet ? enclosing->m_crBlockBack : 0};
+  if (auto it = m_read.find(key); it != m_read.end()) {
+    return std::make_unique<CTextStyle>(it->second);
+  }
+  std::unique_ptr<CTextStyle> record = ReadStyleAgainst(style, enclosing);
+  constexpr std::size_t kMaxRead = 1 << 14;
+  if (m_read.size() >= kMaxRead) m_read.clear();
+  m_read.emplace(key, *record);
+  return record;
+}
+
+std::unique_ptr<CTextStyle> CStyleReader::ReadStyleAgainst(const CElementStyle& style,
+                                                           const CTextStyle* enclosing) {
   auto record = std::make_unique<CTextStyle>();
   if (!style) return record;
 
@@ -33,7 +54,6 @@ std::unique_ptr<CTextStyle> CStyleReader::ReadStyle(const CElementStyle& style) 
   // size is given an absolute one by the document model. The new record is not pushed yet,
   // so the top is the enclosing element's. (the old code kept one base that any size beginning
   // with a number replaced for good, so sizes compounded from element to element.)
-  const CTextStyle* enclosing = GetTopStyle();
   const WORD base =
       enclosing && enclosing->m_nFontSize != 0 ? enclosing->m_nFontSize : m_nBaseFontSize;
   if (StyleValue v = style.Get(StyleProp::kFontSize); v.kind == StyleValue::kText) {

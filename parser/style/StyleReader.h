@@ -3,7 +3,9 @@
 // element changes, and the commands that switch those back at its end.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "parser/style/ElementStyle.h"
@@ -51,6 +53,25 @@ class CStyleReader {
 
  private:
   void ApplyWholeStyle(const CTextStyle& style, CNBKTextObject* text, bool withBlockBack);
+  std::unique_ptr<CTextStyle> ReadStyleAgainst(const CElementStyle& style,
+                                               const CTextStyle* enclosing);
+
+  // Records already read, by the model's record and what of the enclosing record they use.
+  struct StyleKey {
+    std::uint64_t serial;
+    WORD base;
+    bool blockBackSet;
+    DWORD blockBack;
+    bool operator==(const StyleKey&) const = default;
+  };
+  struct StyleKeyHash {
+    std::size_t operator()(const StyleKey& k) const {
+      return std::hash<std::uint64_t>()(k.serial * 0x9E3779B97F4A7C15ull ^
+                                        (std::uint64_t{k.base} << 40) ^
+                                        (std::uint64_t{k.blockBackSet} << 39) ^ k.blockBack);
+    }
+  };
+  std::unordered_map<StyleKey, CTextStyle, StyleKeyHash> m_read;
 
   std::vector<std::unique_ptr<CTextStyle>> m_styles;
   // The size relative sizes are taken against when no enclosing record gives one.

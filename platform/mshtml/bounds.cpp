@@ -1,6 +1,7 @@
 #include "platform/mshtml/bounds.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <unordered_map>
 #include <vector>
 
@@ -26,29 +27,45 @@ bool OneOf(std::string_view name, std::initializer_list<std::string_view> set) {
   return false;
 }
 
-bool IsVoid(std::string_view n) {
-  return OneOf(n, {"area",   "base",  "basefont", "bgsound", "br",     "col",  "embed", "frame",
-                   "hr",     "image", "img",      "input",   "keygen", "link", "meta",  "param",
-                   "source", "track", "wbr",      "html",    "head",   "body"});
+// What the model needs to know of a tag name, looked up once per tag.
+enum TagClass : std::uint8_t {
+  kVoid = 1,
+  kClosesParagraph = 2,
+  kScopeBoundary = 4,
+  kRawText = 8,
+};
+
+std::uint8_t ClassOf(std::string_view n) {
+  static const std::unordered_map<std::string_view, std::uint8_t> table = [] {
+    std::unordered_map<std::string_view, std::uint8_t> t;
+    auto add = [&t](std::initializer_list<std::string_view> names, std::uint8_t c) {
+      for (std::string_view name : names) t[name] |= c;
+    };
+    add({"area",   "base",  "basefont", "bgsound", "br",     "col",  "embed", "frame",
+         "hr",     "image", "img",      "input",   "keygen", "link", "meta",  "param",
+         "source", "track", "wbr",      "html",    "head",   "body"},
+        kVoid);
+    add({"address", "article", "aside",   "blockquote", "center",     "details", "dialog",
+         "dir",     "div",     "dl",      "fieldset",   "figcaption", "figure",  "footer",
+         "form",    "h1",      "h2",      "h3",         "h4",         "h5",      "h6",
+         "header",  "hgroup",  "hr",      "main",       "menu",       "nav",     "ol",
+         "p",       "pre",     "section", "summary",    "table",      "ul",      "li",
+         "dd",      "dt",      "listing", "xmp",        "plaintext"},
+        kClosesParagraph);
+    add({"table", "td", "th", "caption", "button", "object", "marquee", "applet", "template", "svg",
+         "math"},
+        kScopeBoundary);
+    add({"script", "style", "textarea", "title", "xmp", "iframe", "noembed", "noframes"}, kRawText);
+    return t;
+  }();
+  auto it = table.find(n);
+  return it == table.end() ? 0 : it->second;
 }
 
-bool ClosesParagraph(std::string_view n) {
-  return OneOf(n, {"address", "article", "aside",   "blockquote", "center",     "details", "dialog",
-                   "dir",     "div",     "dl",      "fieldset",   "figcaption", "figure",  "footer",
-                   "form",    "h1",      "h2",      "h3",         "h4",         "h5",      "h6",
-                   "header",  "hgroup",  "hr",      "main",       "menu",       "nav",     "ol",
-                   "p",       "pre",     "section", "summary",    "table",      "ul",      "li",
-                   "dd",      "dt",      "listing", "xmp",        "plaintext"});
-}
-
-bool IsScopeBoundary(std::string_view n) {
-  return OneOf(n, {"table", "td", "th", "caption", "button", "object", "marquee", "applet",
-                   "template", "svg", "math"});
-}
-
-bool IsRawText(std::string_view n) {
-  return OneOf(n, {"script", "style", "textarea", "title", "xmp", "iframe", "noembed", "noframes"});
-}
+struct NameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+};
 
 class Bounder {
  public:
@@ -149,11 +166,12 @@ class Bounder {
       EndTag(name);
       return;
     }
-    StartTag(name, selfClosing, tagStart);
+    const std::uint8_t tagClass = ClassOf(name);
+    StartTag(name, tagClass, selfClosing, tagStart);
     if (dropTo > dropFrom) Replace(dropFrom, dropTo, {});
     if (name == "plaintext") {
       i_ = in_.size();
-    } else if (IsRawText(name)) {
+    } else if (tagClass & kRawText) {
       SkipRawText(name);
     }
   }
@@ -189,16 +207,16 @@ class Bounder {
         PopTo(k);
         return;
       }
-      if (IsScopeBoundary(n) || OneOf(n, stopAt)) return;
+      if ((open_[k].tagClass & kScopeBoundary) || OneOf(n, stopAt)) return;
     }
   }
 
   int Count(std::string_view name) const {
-    auto it = counts_.find(std::string(name));
+    auto it = counts_.find(name);
     return it == counts_.end() ? 0 : it->second;
   }
-  void Push(const std::string& name, bool foreign) {
-    open_.push_back({name, foreign});
+  void Push(const std::string& name, std::uint8_t tagClass, bool foreign) {
+    open_.push_back({name, tagClass, foreign});
     ++counts_[name];
   }
   void PopTo(std::size_t size) {
@@ -208,10 +226,10 @@ class Bounder {
     }
   }
 
-  void StartTag(const std::string& name, bool selfClosing, std::size_t at) {
+  void StartTag(const std::string& name, std::uint8_t tagClass, bool selfClosing, std::size_t at) {
     bool foreign = !open_.empty() && open_.back().foreign;
     if (!foreign) {
-      if (ClosesParagraph(name)) CloseNearest({"p"});
+      if (tagClass & kClosesParagraph) CloseNearest({"p"});
       if (name == "li") CloseNearest({"li"}, {"ul", "ol"});
       if (name == "dd" || name == "dt") CloseNearest({"dd", "dt"}, {"dl"});
       if (name == "option" || name == "optgroup") CloseNearest({"option"});
@@ -221,7 +239,7 @@ class Bounder {
       if (name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6' &&
           !open_.empty() && open_.back().name.size() == 2 && open_.back().name[0] == 'h')
         PopTo(open_.size() - 1);
-      if (IsVoid(name)) return;
+      if (tagClass & kVoid) return;
     } else if (selfClosing) {
       return;
     }
@@ -230,7 +248,7 @@ class Bounder {
       Replace(at, at, "</" + open_.back().name + ">");
       PopTo(open_.size() - 1);
     }
-    Push(name, foreign || name == "svg" || name == "math");
+    Push(name, tagClass, foreign || name == "svg" || name == "math");
   }
 
   void EndTag(const std::string& name) {
@@ -245,6 +263,7 @@ class Bounder {
 
   struct Open {
     std::string name;
+    std::uint8_t tagClass;
     bool foreign;
   };
   std::string_view in_;
@@ -253,7 +272,7 @@ class Bounder {
   bool changed_ = false;
   std::string out_;
   std::vector<Open> open_;
-  std::unordered_map<std::string, int> counts_;
+  std::unordered_map<std::string, int, NameHash, std::equal_to<>> counts_;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -211,8 +212,24 @@ std::string AnsiCodePageName() {
   return v;
 }
 
+namespace {
+
+// Where the run of ASCII bytes (NUL too) from i ends; eight at a time, as most of a page is.
+std::size_t AsciiRunEnd(std::string_view s, std::size_t i) {
+  while (i + 8 <= s.size()) {
+    std::uint64_t word;
+    std::memcpy(&word, s.data() + i, 8);
+    if (word & 0x8080808080808080ull) break;
+    i += 8;
+  }
+  while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+  return i;
+}
+
+}  // namespace
+
 bool IsValidUtf8(std::string_view bytes) {
-  for (std::size_t i = 0; i < bytes.size();) {
+  for (std::size_t i = AsciiRunEnd(bytes, 0); i < bytes.size(); i = AsciiRunEnd(bytes, i)) {
     std::size_t n = Utf8SequenceLength(bytes, i);
     if (n == 0) return false;
     i += n;
@@ -224,6 +241,15 @@ std::string SanitizeUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
   for (std::size_t i = 0; i < bytes.size();) {
+    // A run of ASCII goes across whole, up to a NUL, which is replaced like a bad byte.
+    std::size_t end = AsciiRunEnd(bytes, i);
+    std::size_t nul = bytes.substr(i, end - i).find('\0');
+    if (nul != std::string_view::npos) end = i + nul;
+    if (end > i) {
+      out.append(bytes.substr(i, end - i));
+      i = end;
+      continue;
+    }
     std::size_t n = Utf8SequenceLength(bytes, i);
     if (n == 0 || bytes[i] == '\0') {
       out.append(kReplacement);

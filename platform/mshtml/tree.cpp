@@ -2,8 +2,10 @@
 
 #include <gumbo.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "platform/com/com.h"
 #include "platform/mshtml/bounds.h"
@@ -389,7 +391,8 @@ std::u16string Tree::AdjacentText(const Node& n, Where where) {
       span = n.textEnd;
       break;
   }
-  if (!container || IsHiddenText(*container)) return {};
+  // Most elements stand next to another with nothing between.
+  if (span.length == 0 || !container || IsHiddenText(*container)) return {};
   return Collapse(Text(span), *container);
 }
 
@@ -496,6 +499,7 @@ void Tree::InvalidateStyles() {
   innerTextChars_ = 0;
   records_.clear();
   recordIndex_.clear();
+  cousins_.clear();
   warnedCutShort_ = false;
 }
 
@@ -512,41 +516,111 @@ std::uint32_t Tree::Intern(css::ComputedStyle style) {
     const css::ComputedStyle& r = records_[it->second];
     if (r.values == style.values && r.custom == style.custom &&
         r.ancestorFilter == style.ancestorFilter &&
-        r.ancestorFilterValid == style.ancestorFilterValid && r.SameSizes(style))
+        r.ancestorFilterValid == style.ancestorFilterValid &&
+        r.ancestorFilterKeys == style.ancestorFilterKeys && r.SameSizes(style))
       return it->second;
   }
+  static std::atomic<std::uint64_t> serials{0};
+  style.serial = ++serials;
   records_.push_back(std::move(style));
   auto index = static_cast<std::uint32_t>(records_.size() - 1);
   recordIndex_.emplace(h, index);
   return index;
 }
 
+bool Tree::SameNameAndAttributes(const Node& a, const Node& b) const {
+  if (a.kind != b.kind || a.name != b.name || a.attrCount != b.attrCount) return false;
+  for (std::uint32_t i = 0; i < a.attrCount; ++i) {
+    const Attribute& x = attrs_[a.attrBegin + i];
+    const Attribute& y = attrs_[b.attrBegin + i];
+    if (x.name != y.name || x.value != y.value) return false;
+  }
+  return true;
+}
+
+// A previous element sibling, a few at most, whose style n would get from the cascade as well:
+// the same parent (so the same ancestors), name and attributes, and no rule tried on it that
+// looks at siblings. Lists, table rows and runs of paragraphs are mostly such siblings.
+const Tree::StyleSlot* Tree::LikeSibling(const Node& n) const {
+  constexpr int kLookBack = 4;
+  int looked = 0;
+  for (const Node* s = n.prevElement; s && looked < kLookBack; s = s->prevElement, ++looked) {
+    const StyleSlot& slot = styles_[s->order];
+    if (slot.generation == generation_ && slot.shareable && SameNameAndAttributes(*s, n))
+      return &slot;
+  }
+  return nullptr;
+}
+
+// An element elsewhere whose style n would get as well: the same names and attributes on
+// both up to a common ancestor (or both roots), parents with the same style, and no rule
+// tried on it that looks at siblings anywhere. The spans and links of one kind of paragraph
+// are mostly such cousins.
+const Tree::StyleSlot* Tree::LikeCousin(const Node& n, std::uint64_t key) const {
+  auto it = cousins_.find(key);
+  if (it == cousins_.end()) return nullptr;
+  const Node* c = it->second;
+  const StyleSlot& slot = styles_[c->order];
+  if (slot.generation != generation_ || !slot.cousinShareable || !c->parent != !n.parent)
+    return nullptr;
+  if (n.parent && styles_[c->parent->order].record != styles_[n.parent->order].record)
+    return nullptr;
+  for (const Node *a = &n, *b = c; a != b; a = a->parent, b = b->parent) {
+    if (!a || !b || !SameNameAndAttributes(*a, *b)) return nullptr;
+  }
+  return &slot;
+}
+
+void Tree::ComputeStyle(const Node& x) {
+  auto mix = [](std::uint64_t h, std::uint64_t v) {
+    return h ^ (v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2));
+  };
+  std::uint64_t lineage = x.parent ? styles_[x.parent->order].lineage : 0x51ED270B27C1A3ull;
+  lineage = mix(lineage, std::hash<std::string_view>()(x.name));
+  for (std::uint32_t i = 0; i < x.attrCount; ++i) {
+    const Attribute& a = attrs_[x.attrBegin + i];
+    lineage = mix(mix(lineage, std::hash<std::string_view>()(a.name)),
+                  std::hash<std::string_view>()(a.value));
+  }
+  const std::uint64_t key =
+      mix(lineage, x.parent ? styles_[x.parent->order].record : 0xFFFFFFFFull);
+  if (!x.IsComment()) {
+    const StyleSlot* like = LikeSibling(x);
+    if (!like) like = LikeCousin(x, key);
+    if (like && cascade_.ChargeReuse(like->work)) {
+      StyleSlot copy = *like;
+      styles_[x.order] = copy;
+      return;
+    }
+  }
+  const css::ComputedStyle* parentStyle =
+      x.parent ? &records_[styles_[x.parent->order].record] : nullptr;
+  std::string_view styleAttribute;
+  if (!x.IsComment()) {
+    if (const std::string* s = AttributeOf(x, "style")) styleAttribute = *s;
+  }
+  css::Cascade::Notes notes;
+  std::uint32_t record = Intern(cascade_.Compute(x, parentStyle, styleAttribute, &notes));
+  auto& slot = styles_[x.order];
+  slot.record = record;
+  slot.generation = generation_;
+  slot.lineage = lineage;
+  // A rule that looks at no siblings anywhere treats a like sibling as any like cousin.
+  bool counted = notes.work <= std::numeric_limits<std::uint32_t>::max();
+  slot.cousinShareable = counted && notes.cousinIndependent && !x.IsComment();
+  slot.shareable = slot.cousinShareable || (counted && notes.siblingIndependent);
+  slot.work = counted ? static_cast<std::uint32_t>(notes.work) : 0;
+  if (slot.cousinShareable) cousins_[key] = &x;
+}
+
 const css::ComputedStyle& Tree::StyleOf(const Node& n) {
   if (styles_.size() < nodes_.size()) styles_.resize(nodes_.size());
   auto valid = [&](const Node* x) { return styles_[x->order].generation == generation_; };
   if (!valid(&n)) {
-    std::vector<const Node*> chain;
-    for (const Node* x = &n; x && !valid(x); x = x->parent) chain.push_back(x);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-      const Node* x = *it;
-      const css::ComputedStyle* parentStyle =
-          x->parent ? &records_[styles_[x->parent->order].record] : nullptr;
-      std::string_view styleAttribute;
-      if (!x->IsComment()) {
-        if (const std::string* s = AttributeOf(*x, "style")) styleAttribute = *s;
-      }
-      css::ComputedStyle style = cascade_.Compute(*x, parentStyle, styleAttribute);
-      // Only children are matched against an element's ancestor filter; without it, the many
-      // leaves whose ancestors differ share the records of their values.
-      if (x->elementChildren == 0) {
-        style.ancestorFilter = {};
-        style.ancestorFilterValid = false;
-      }
-      std::uint32_t record = Intern(std::move(style));
-      auto& slot = styles_[x->order];
-      slot.record = record;
-      slot.generation = generation_;
-    }
+    // Ancestors first, as each style is computed from its parent's.
+    styleChain_.clear();
+    for (const Node* x = &n; x && !valid(x); x = x->parent) styleChain_.push_back(x);
+    for (auto it = styleChain_.rbegin(); it != styleChain_.rend(); ++it) ComputeStyle(**it);
     if (!warnedCutShort_ && cascade_.MatchingCutShort()) {
       warnedCutShort_ = true;
       if (warn_) {

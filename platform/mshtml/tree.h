@@ -148,8 +148,21 @@ class Tree {
   struct StyleSlot {
     std::uint32_t generation = 0;
     std::uint32_t record = 0;
+    std::uint32_t work = 0;        // the cascade's matching work for it
+    bool shareable = false;        // a like later sibling may take this record unmatched
+    bool cousinShareable = false;  // and so may a like element under like ancestors
+    // A hash of the names and attributes of the element and its ancestors.
+    std::uint64_t lineage = 0;
   };
+  void ComputeStyle(const Node& n);
+  const StyleSlot* LikeSibling(const Node& n) const;
+  const StyleSlot* LikeCousin(const Node& n, std::uint64_t key) const;
+  bool SameNameAndAttributes(const Node& a, const Node& b) const;
   std::vector<StyleSlot> styles_;
+  std::vector<const Node*> styleChain_;  // reused by StyleOf
+  // Elements styled by the cascade that like cousins may take their style from, by lineage and
+  // parent record.
+  std::unordered_map<std::uint64_t, const Node*> cousins_;
   std::deque<css::ComputedStyle> records_;
   std::unordered_multimap<std::size_t, std::uint32_t> recordIndex_;
   std::uint32_t generation_ = 1;

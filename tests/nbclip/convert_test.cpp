@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "contracts/NBKReader.h"
 #include "tests/nbclip/cli.h"
 
 namespace {
@@ -134,6 +135,45 @@ TEST_F(ConvertTest, Utf16WithoutAByteOrderMark) {
   EXPECT_NE(hosted.find(expected), std::string::npos) << hosted;
   std::string loaded = ConvertAndDump({(kPages / "utf16.html").string()}, "--from-address");
   EXPECT_NE(loaded.find(expected), std::string::npos) << loaded;
+}
+
+// The summary counts what the book holds, as reading it whole gives it, appended pages too.
+TEST_F(ConvertTest, TheSummaryCountsWhatTheBookHolds) {
+  fs::path book = home_ / "summary.nbk";
+  struct Step {
+    fs::path page;
+    const char* options;
+  } steps[] = {{kSource / "examples/sample/index.html", ""},
+               {kPages / "second.html", "--append"},
+               {kPages / "layout.html", "--append"}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.page.string());
+    Result r = Shell(Quote(NBCLIP_PATH) + " convert " + Quote(step.page.string()) + " -o " +
+                     Quote(book.string()) + " " + step.options);
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::string error;
+    std::optional<nbk::Book> read = nbk::ReadBook(book.string(), error);
+    ASSERT_TRUE(read) << error;
+    std::size_t blocks = 0, characters = 0;
+    for (const nbk::Page& page : read->pages) {
+      for (const nbk::PageItem& item : page.items) {
+        if (const auto* text = std::get_if<nbk::TextBlock>(&item)) {
+          ++blocks;
+          for (const nbk::TextItem& t : text->items) {
+            if (t.op == nbk::StreamOp::kText) characters += t.text.size();
+          }
+        } else if (std::holds_alternative<nbk::ImageBlock>(item)) {
+          ++blocks;
+        }
+      }
+    }
+    EXPECT_GT(characters, 0u);
+    std::string expected = "pages " + std::to_string(read->pages.size()) + ", blocks " +
+                           std::to_string(blocks) + ", characters " + std::to_string(characters) +
+                           ", images " + std::to_string(read->images.size()) + ", links " +
+                           std::to_string(read->buttons.size());
+    EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
+  }
 }
 
 TEST_F(ConvertTest, APageWithNoTextIsReported) {

@@ -45,6 +45,87 @@ TEST(FormatTest, ScrambleIsItsOwnInverseAndHidesText) {
   EXPECT_NE(a, b) << "the key matters";
 }
 
+// The reader behind nbclip's summary counts text instead of decoding it; it must accept and
+// refuse exactly what decoding does, with the same message, at every length of a stream and
+// of a page.
+TEST(FormatTest, CountingTextChecksStreamsAndPagesAsDecodingDoes) {
+  nbk::StreamBuilder b;
+  const std::uint16_t words[] = {7, 8, 9};
+  b.Text(u"first");
+  b.Command(0xF511, words, 3);
+  b.Attr(0xF517, 0x112233);
+  b.ButtonStart(4);
+  b.Text(u"");
+  b.Text(u"second piece");
+  b.ButtonEnd();
+  b.Image(1, 2, 3, 4);
+  b.Write();
+  const std::vector<std::uint8_t> good = b.Bytes();
+  std::vector<std::vector<std::uint8_t>> streams;
+  for (std::size_t n = 0; n <= good.size(); ++n)
+    streams.emplace_back(good.begin(), good.begin() + n);
+  streams.push_back({9});                                  // an unknown operation
+  streams.push_back({1, 0xFF, 0xFF, 0xFF, 0x7F, 'a', 0});  // text longer than the stream
+  streams.push_back({2, 0x11, 0xF5, 0xFF, 0x7F, 1, 0});    // a command longer than the stream
+  for (const auto& stream : streams) {
+    SCOPED_TRACE(testing::Message() << "stream of " << stream.size() << " bytes, first "
+                                    << (stream.empty() ? -1 : stream[0]));
+    std::vector<nbk::TextItem> items;
+    std::string decodeError, countError;
+    bool decoded = nbk::DecodeStream(stream, items, decodeError);
+    std::size_t units = 0;
+    bool counted = nbk::CountStreamText(stream, units, countError);
+    ASSERT_EQ(decoded, counted);
+    EXPECT_EQ(decodeError, countError);
+    std::size_t expected = 0;
+    for (const auto& item : items) {
+      if (item.op == nbk::StreamOp::kText) expected += item.text.size();
+    }
+    if (decoded) {
+      EXPECT_EQ(expected, units);
+    }
+  }
+
+  nbk::Page page;
+  page.id = 5;
+  page.scrambleKey = 0x0D3B;
+  nbk::TextBlock text;
+  text.blockAttrs = {{0xF534, 0x445566}};
+  text.stream = good;
+  page.items.emplace_back(text);
+  page.items.emplace_back(nbk::Location{1, 2});
+  page.items.emplace_back(text);
+  const std::vector<std::uint8_t> payload = nbk::EncodePage(page);
+  for (std::size_t n = 0; n <= payload.size(); ++n) {
+    SCOPED_TRACE(testing::Message() << "page of " << n << " bytes");
+    std::span<const std::uint8_t> part(payload.data(), n);
+    nbk::Page decoded, outline;
+    std::string decodeError, countError;
+    std::size_t units = 0;
+    bool ok = nbk::DecodePage(part, decoded, decodeError);
+    ASSERT_EQ(ok, nbk::DecodePage(part, outline, countError, &units));
+    EXPECT_EQ(decodeError, countError);
+    if (!ok) continue;
+    ASSERT_EQ(decoded.items.size(), outline.items.size());
+    std::size_t expected = 0;
+    for (std::size_t i = 0; i < decoded.items.size(); ++i) {
+      EXPECT_EQ(decoded.items[i].index(), outline.items[i].index());
+      if (const auto* t = std::get_if<nbk::TextBlock>(&decoded.items[i])) {
+        const auto& o = std::get<nbk::TextBlock>(outline.items[i]);
+        EXPECT_EQ(t->blockAttrs.size(), o.blockAttrs.size());
+        EXPECT_TRUE(o.items.empty() && o.stream.empty());
+        for (const auto& item : t->items) {
+          if (item.op == nbk::StreamOp::kText) expected += item.text.size();
+        }
+      }
+    }
+    EXPECT_EQ(expected, units);
+    if (n == payload.size()) {
+      EXPECT_EQ(2 * 17u, units);  // "first" and "second piece", twice
+    }
+  }
+}
+
 class ScrambleFileTest : public ScratchTest {};
 
 TEST_F(ScrambleFileTest, TextIsStoredScrambledAndReadBackPlain) {

@@ -142,3 +142,83 @@ INSTANTIATE_TEST_SUITE_P(LineHeights, StyleSeamTest,
                          SeamName);
 
 }  // namespace
+
+namespace {
+
+std::vector<ComPtr<IHTMLElement>> Chain(ComPtr<IHTMLElement> e) {
+  std::vector<ComPtr<IHTMLElement>> chain;
+  while (e) {
+    chain.insert(chain.begin(), e);
+    BStr t;
+    e->get_tagName(&t);
+    if (t.Str() == u"BODY") break;
+    ComPtr<IHTMLElement> parent;
+    e->get_parentElement(&parent);
+    e = parent;
+  }
+  return chain;
+}
+
+CElementStyle RecordOf(IHTMLElement* e) {
+  ComPtr<IHTMLElement2> e2;
+  ComPtr<IHTMLElement>(e).As(IID_IHTMLElement2, std::addressof(e2));
+  return CElementStyle::Of(e2.Get());
+}
+
+std::string Fields(const CTextStyle& s) {
+  return std::to_string(s.m_nFontSize) + " " + std::to_string(s.m_nLineHeight) + " " +
+         std::to_string(s.m_crText) + " " + std::to_string(s.m_crTextBack) + " " +
+         std::to_string(s.m_bTextBackSet) + " " + std::to_string(s.m_bBlockBackSet) + " " +
+         std::to_string(s.m_crBlockBack) + " " + std::to_string(s.m_bBold) + " " +
+         std::to_string(s.m_nMarginBottom) + " " + std::to_string(s.m_bPreserveSpace) + " " +
+         std::to_string(s.m_nAlign);
+}
+
+}  // namespace
+
+// The converter reads the model's records and keeps what it made of each. Whatever it read
+// before, and under whatever enclosing element, that must come out as reading currentStyle
+// afresh does: one reader serves every page and pair here, a fresh one checks each.
+TEST(StyleSeam, ARecordReadAgainComesOutAsReadAfresh) {
+  const char* pages[] = {
+      kHeadings,
+      kSmaller,
+      "<div style='background-color:red'><p>a</p></div><div style='background-color:blue'>"
+      "<p>b</p></div><p>c</p><div style='font-size:20px'><span style='font-size:2em'>d</span>"
+      "</div><div style='font-size:10px'><span style='font-size:2em'>e</span></div>"
+      "<pre>f<b>g</b></pre><p style='text-align:center;color:green'>h<b>i</b></p>",
+  };
+  CStyleReader kept;
+  for (const char* page : pages) {
+    SCOPED_TRACE(page);
+    ComPtr<IHTMLDocument2> doc = Load(page);
+    ComPtr<IHTMLElementCollection> all;
+    doc->get_all(&all);
+    LONG n = 0;
+    all->get_length(&n);
+    std::vector<ComPtr<IHTMLElement>> elements;
+    for (LONG i = 0; i < n; ++i) {
+      ScopedVariant name, index;
+      name.vt = VT_I4;
+      name.lVal = i;
+      ComPtr<IDispatch> item;
+      all->item(name, index, &item);
+      ComPtr<IHTMLElement> el;
+      if (item && SUCCEEDED(item.As(IID_IHTMLElement, std::addressof(el)))) elements.push_back(el);
+    }
+    // Each element under its own ancestors, and under every other element's chain.
+    for (const auto& enclosing : elements) {
+      for (const auto& target : elements) {
+        std::vector<ComPtr<IHTMLElement>> chain = Chain(enclosing);
+        chain.push_back(target);
+        CStyleReader fresh;
+        for (const auto& e : chain) {
+          kept.PushStyle(RecordOf(e.Get()));
+          fresh.PushStyle(StyleOf(e.Get()).Get());
+        }
+        ASSERT_EQ(Fields(*fresh.GetTopStyle()), Fields(*kept.GetTopStyle()));
+        while (kept.Depth() > 0) kept.PopStyle();
+      }
+    }
+  }
+}

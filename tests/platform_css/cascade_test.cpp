@@ -125,3 +125,21 @@ TEST(Cascade, CustomPropertyWinnersByName) {
 }
 
 }  // namespace
+
+// An ancestor filter holds only the names some selector asks of ancestors. A parent's style
+// made before a sheet asked for more, or by another cascade, must not turn a match away.
+TEST(Cascade, AParentsFilterFromOtherRulesTurnsNoMatchAway) {
+  auto root = css_test::ParseTree("<div class=k><span id=t></span></div>");
+  const css_test::FakeElement* t = css_test::FindById(*root, "t");
+  ASSERT_TRUE(t);
+  Cascade before;
+  platform::mshtml::css::ComputedStyle parent = before.Compute(*root, nullptr, "");
+  before.AddSheet(StyleSheet::Parse(".k span { color: red }"));
+  EXPECT_EQ("red", before.Compute(*t, &parent, "").Get(Property::Color));
+  Cascade other;
+  other.AddSheet(StyleSheet::Parse(".k span { color: red }"));
+  EXPECT_EQ("red", other.Compute(*t, &parent, "").Get(Property::Color));
+  // With the sheet there from the start, the filter is used and lets the rule through.
+  platform::mshtml::css::ComputedStyle kept = other.Compute(*root, nullptr, "");
+  EXPECT_EQ("red", other.Compute(*t, &kept, "").Get(Property::Color));
+}

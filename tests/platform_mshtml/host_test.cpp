@@ -348,3 +348,36 @@ TEST(Charset, Utf16WithoutAByteOrderMarkBySniffing) {
 }
 
 }  // namespace
+
+// Pages are checked and cleaned eight ASCII bytes at a time; what stands at or across the edge
+// of such a word must come out as a byte-by-byte reading gives it.
+TEST(Charset, Utf8CheckedAndCleanedAlikeAtEveryOffset) {
+  using platform::mshtml::IsValidUtf8;
+  using platform::mshtml::SanitizeUtf8;
+  const std::string fffd = "\xEF\xBF\xBD";
+  struct Case {
+    std::string piece;
+    bool valid;
+    std::string cleaned;
+  } cases[] = {
+      {"\xC3\xA9", true, "\xC3\xA9"},
+      {"\xE6\x97\xA5", true, "\xE6\x97\xA5"},
+      {"\xF0\x9F\x98\x80", true, "\xF0\x9F\x98\x80"},
+      {std::string("\0", 1), true, fffd},
+      {"\xC3(", false, fffd + "("},
+      {"\xED\xA0\x80", false, fffd + fffd + fffd},  // a surrogate
+      {"\xFF", false, fffd},
+      {"\xE6\x97", false, fffd + fffd},  // cut short
+  };
+  for (const Case& c : cases) {
+    for (std::size_t before = 0; before < 18; ++before) {
+      for (std::size_t after : {0, 1, 7, 9}) {
+        SCOPED_TRACE(std::to_string(before) + " " + std::to_string(after));
+        std::string page = std::string(before, 'a') + c.piece + std::string(after, 'b');
+        EXPECT_EQ(c.valid, IsValidUtf8(page));
+        EXPECT_EQ(std::string(before, 'a') + c.cleaned + std::string(after, 'b'),
+                  SanitizeUtf8(page));
+      }
+    }
+  }
+}

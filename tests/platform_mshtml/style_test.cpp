@@ -156,6 +156,122 @@ TEST(CurrentStyle, ASheetAddedLaterIsSeenAtItsPlace) {
   platform::mshtml::SetSessionFetcher({});
 }
 
+// Every element of the document in document order, from its all collection.
+std::vector<ComPtr<IHTMLElement>> AllElements(IHTMLDocument2* doc) {
+  std::vector<ComPtr<IHTMLElement>> out;
+  ComPtr<IHTMLElementCollection> all;
+  doc->get_all(&all);
+  LONG n = 0;
+  all->get_length(&n);
+  for (LONG i = 0; i < n; ++i) {
+    ScopedVariant name, index;
+    name.vt = VT_I4;
+    name.lVal = i;
+    ComPtr<IDispatch> item;
+    all->item(name, index, &item);
+    ComPtr<IHTMLElement> el;
+    if (item && SUCCEEDED(Query(item, IID_IHTMLElement, el))) out.push_back(el);
+  }
+  return out;
+}
+
+// Each element's style, all properties in one line. Read alone, each in a document of its own,
+// no element can take a sibling's or a cousin's style: that reading is the plain cascade the
+// others must agree with.
+enum class Reading { InOrder, Backwards, Alone };
+std::vector<std::string> StylesRead(const std::string& html, Reading reading) {
+  static const char* kProps[] = {"fontSize",    "lineHeight",     "color",        "backgroundColor",
+                                 "fontWeight",  "marginTop",      "marginBottom", "textAlign",
+                                 "borderStyle", "pageBreakAfter", "display"};
+  auto line = [](IHTMLElement* e) {
+    std::string out = Tag(e);
+    for (const char* prop : kProps) out += std::string(" ") + StyleOf(e, prop);
+    return out;
+  };
+  auto doc = Written(html);
+  auto elements = AllElements(doc.Get());
+  std::vector<std::string> out(elements.size());
+  for (std::size_t k = 0; k < elements.size(); ++k) {
+    std::size_t i = reading == Reading::Backwards ? elements.size() - 1 - k : k;
+    if (reading == Reading::Alone) {
+      auto own = Written(html);
+      out[i] = line(AllElements(own.Get())[i].Get());
+    } else {
+      out[i] = line(elements[i].Get());
+    }
+  }
+  return out;
+}
+
+TEST(CurrentStyle, LikeElementsShareAStyleOnlyWhereNoRuleTellsThemApart) {
+  struct Case {
+    const char* html;
+    const char* tag;
+    int nth;
+    const char* prop;
+    const char* expected;
+  } cases[] = {
+      // Siblings alike in name and attributes, told apart by their place.
+      {"<style>li:nth-child(2n){color:red}</style><ul><li>a<li>b<li>c</ul>", "LI", 1, "color",
+       "red"},
+      {"<style>li:nth-child(2n){color:red}</style><ul><li>a<li>b<li>c</ul>", "LI", 2, "color",
+       "#000000"},
+      {"<style>td > :first-child{margin-top:3px}</style><table><tr><td><p>a<p>b</table>", "P", 1,
+       "marginTop", "1em"},
+      {"<style>td > :first-child{margin-top:3px}</style><table><tr><td><p>a<p>b</table>", "P", 0,
+       "marginTop", "3px"},
+      {"<style>p + p{color:red}</style><div><p>a<p>b</div>", "P", 1, "color", "red"},
+      {"<style>.k ~ p{color:red}</style><div><p>a</p><b class=k>k</b><p>b</div>", "P", 1, "color",
+       "red"},
+      {"<style>p:not(:last-child){color:red}</style><div><p>a<p>b</div>", "P", 1, "color",
+       "#000000"},
+      {"<style>li:first-child > :first-child{color:red}</style><ul><li><b>a</b><b>b</b></ul>", "B",
+       1, "color", "#000000"},
+      {"<style>p:last-of-type{color:red}</style><div><p>a<p>b<i>c</i></div>", "P", 1, "color",
+       "red"},
+      // Alike but for an attribute.
+      {"<style>[title=b]{color:red}</style><div><p title=a>a<p title=b>b</div>", "P", 1, "color",
+       "red"},
+      {"<div><p align=left>a<p align=right>b</div>", "P", 1, "textAlign", "right"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.html) + " " + c.prop);
+    auto doc = Written(c.html);
+    for (const auto& e : AllElements(doc.Get())) StyleOf(e.Get(), "color");  // in order
+    auto e = First(doc.Get(), c.tag, c.nth);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(c.expected, StyleOf(e.Get(), c.prop));
+  }
+
+  // Pages with many like siblings and cousins, and rules of every kind that looks at siblings,
+  // on the subject and on its ancestors.
+  std::string css =
+      "<style>li:nth-child(3n+1){color:red} li:nth-last-child(2){font-weight:bold}"
+      " td > :first-child{margin-top:3px} dd > :last-child{margin-bottom:4px}"
+      " p + p{color:blue} .k ~ span{color:green} tr:nth-of-type(odd) td{background-color:#eee}"
+      " :not(li) > ul > li:first-child > :first-child{font-size:20px}"
+      " b:only-child{color:#123456} em:first-of-type{font-weight:900}"
+      " li:first-child b{text-align:center} h2 + div p{color:#654321}"
+      " tr:nth-child(2n) td span{font-weight:bold} div:not(:last-child) > i{color:#abcdef}"
+      " .q > :not(:first-child) i{margin-top:9px}</style>";
+  std::string body;
+  for (int i = 0; i < 7; ++i) body += "<li>x<b>y</b><b>z</b>";
+  body = "<ul>" + body + "</ul><table>";
+  for (int i = 0; i < 5; ++i) body += "<tr><td><p>a<p>b</td><td><span>c</span></td></tr>";
+  body += "</table><dl><dd><i>a</i><i>b</i><i>c</i></dl><div>";
+  for (int i = 0; i < 6; ++i) body += i == 3 ? "<span class=k>k</span>" : "<span>s</span><p>p</p>";
+  body += "<em>1</em><em>2</em><b>only</b></div>";
+  for (int i = 0; i < 3; ++i)
+    body += "<h2>h</h2><div><p>a</p><div><i>x</i></div></div><div><p>b</p></div>";
+  body += "<section class=q><div><p><i>1</i></p></div><div><p><i>2</i></p></div></section>";
+  for (const std::string& page : {css + body, body}) {
+    SCOPED_TRACE(page);
+    std::vector<std::string> plain = StylesRead(page, Reading::Alone);
+    EXPECT_EQ(plain, StylesRead(page, Reading::InOrder));
+    EXPECT_EQ(plain, StylesRead(page, Reading::Backwards));
+  }
+}
+
 }  // namespace
 
 TEST(CurrentStyle, MatchingWorkIsBoundedForTheWholePage) {
@@ -192,4 +308,30 @@ TEST(CurrentStyle, MatchingWorkIsBoundedForTheWholePage) {
     ASSERT_EQ(c.warnings, static_cast<int>(warnings.size()));
     for (const std::string& w : warnings) EXPECT_NE(std::string::npos, w.find("rules.html"));
   }
+}
+
+TEST(CurrentStyle, ABoundReachedAmongLikeSiblingsFallsOnTheSameElement) {
+  // Paragraphs alike take each other's style; with ids they are matched one by one. The bound
+  // must leave author rules out from the same paragraph either way.
+  std::string rules = "<style>";
+  for (int i = 0; i < 30000; ++i) rules += "p:not(.n" + std::to_string(i) + "){margin-top:7px}\n";
+  rules += "</style>";
+  std::vector<std::size_t> firstCut;
+  for (bool ids : {false, true}) {
+    std::string html = rules;
+    for (int i = 0; i < 2000; ++i) {
+      html += ids ? "<p id=p" + std::to_string(i) + ">x</p>" : std::string("<p>x</p>");
+    }
+    auto doc = Loaded(html, u"http://h.test/rules.html");
+    auto paragraphs = Children(Body(doc.Get()).Get());
+    ASSERT_EQ(2000u, paragraphs.size());
+    std::size_t cut = paragraphs.size();
+    for (std::size_t i = 0; i < paragraphs.size(); ++i) {
+      if (StyleOf(paragraphs[i].Get(), "marginTop") != "7px" && cut == paragraphs.size()) cut = i;
+    }
+    firstCut.push_back(cut);
+  }
+  EXPECT_LT(firstCut[0], 2000u);
+  EXPECT_GT(firstCut[0], 0u);
+  EXPECT_EQ(firstCut[0], firstCut[1]);
 }

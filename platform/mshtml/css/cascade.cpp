@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/mshtml/css/font_size.h"
 #include "platform/mshtml/css/selector.h"
@@ -78,6 +79,8 @@ struct Entry {
   const StyleRule* rule;
   std::uint32_t order;
   Origin origin;
+  bool positional;       // whether matching depends on the subject's siblings
+  bool looksAtSiblings;  // or on the siblings of any element it walks to
 };
 
 struct StringHash {
@@ -291,6 +294,13 @@ struct Cascade::Impl {
 
   Buckets byId, byClass, byTag;
   std::vector<Entry> universal;
+  // The tag, id and class hashes some selector wants among the ancestors: only these go into
+  // an element's ancestor filter, so elements that differ only in names no selector asks for
+  // of ancestors get equal filters, and so equal records their descendants can share.
+  std::unordered_set<std::uint32_t> ancestorKeys;
+  // Names this set of keys, process-wide: a parent's filter made with other keys (another
+  // cascade, or before a sheet came) may lack what is asked now, and is not used.
+  std::uint32_t keysVersion = 0;
 
   // Rule-matching work across all elements (entries tried and selector steps taken).
   std::size_t workLimit = Cascade::kMatchWorkBase;
@@ -302,6 +312,9 @@ struct Cascade::Impl {
     byClass.clear();
     byTag.clear();
     universal.clear();
+    ancestorKeys.clear();
+    static std::atomic<std::uint32_t> versions{0};
+    keysVersion = ++versions;
     std::uint32_t order = 0;
     IndexSheet(*UserAgentSheet(), Origin::UserAgent, order);
     for (const auto& s : sheets) {
@@ -316,7 +329,10 @@ struct Cascade::Impl {
       std::uint32_t o = order++;
       for (const ComplexSelector& sel : rule.selectors) {
         if (sel.neverMatches) continue;
-        Entry entry{&sel, &rule, o, origin};
+        Entry entry{&sel, &rule, o, origin, DependsOnSiblings(sel), LooksAtSiblings(sel)};
+        for (std::uint32_t h : sel.ancestorHashes) {
+          if (h) ancestorKeys.insert(h);
+        }
         // The rightmost compound's most selective key picks the bucket.
         const Compound& subject = sel.compounds.front();
         const SimpleSelector* id = nullptr;
@@ -384,8 +400,13 @@ class Cascade::Impl::Computation {
   Computation(const Impl& impl, const ElementView& e, const ComputedStyle* parent)
       : impl_(impl), e_(e), parent_(parent) {}
 
-  ComputedStyle Run(std::string_view styleAttribute) {
+  ComputedStyle Run(std::string_view styleAttribute, Notes* notes) {
     MatchRules();
+    if (notes) {
+      notes->siblingIndependent = !positional_ && !cut_;
+      notes->cousinIndependent = !looksAtSiblings_ && !cut_;
+      notes->work = work_ - workBefore_;
+    }
     AddHints();
     AddStyleAttribute(styleAttribute);
     ResolveCustomProperties();
@@ -418,12 +439,14 @@ class Cascade::Impl::Computation {
   // element.
   void MatchRules() {
     static const Filter kEmpty{};
-    if (parent_ && parent_->ancestorFilterValid) {
+    if (parent_ && parent_->ancestorFilterValid &&
+        parent_->ancestorFilterKeys == impl_.keysVersion) {
       ancestors_ = &parent_->ancestorFilter;
     } else if (!e_.Parent()) {
       ancestors_ = &kEmpty;
     }
     const std::size_t before = impl_.workSpent.load(std::memory_order_relaxed);
+    workBefore_ = before;
     work_ = before;
     id_ = e_.Id();
     if (!id_.empty()) {
@@ -453,6 +476,10 @@ class Cascade::Impl::Computation {
       ++work_;
       const ComplexSelector& sel = *entry.selector;
       if (ancestors_ && !AncestorsMayMatch(sel)) continue;
+      if (entry.positional && !positional_ && !FailsForLikeSiblings(sel, e_)) positional_ = true;
+      if (entry.looksAtSiblings && !looksAtSiblings_ && !FailsForLikeCousins(sel, e_)) {
+        looksAtSiblings_ = true;
+      }
       // Each selector has its own budget, so one costly rule cannot starve the others.
       MatchBudget budget;
       bool matched = Matches(sel, e_, budget);
@@ -594,9 +621,13 @@ class Cascade::Impl::Computation {
     if (!ancestors_) return;
     out_.ancestorFilter = *ancestors_;
     out_.ancestorFilterValid = true;
-    FilterAdd(out_.ancestorFilter, KeyHash(HashKind::Tag, e_.LocalName()));
-    if (!id_.empty()) FilterAdd(out_.ancestorFilter, KeyHash(HashKind::Id, id_));
-    for (std::string_view c : classes_) FilterAdd(out_.ancestorFilter, KeyHash(HashKind::Class, c));
+    out_.ancestorFilterKeys = impl_.keysVersion;
+    auto add = [&](std::uint32_t h) {
+      if (impl_.ancestorKeys.contains(h)) FilterAdd(out_.ancestorFilter, h);
+    };
+    add(KeyHash(HashKind::Tag, e_.LocalName()));
+    if (!id_.empty()) add(KeyHash(HashKind::Id, id_));
+    for (std::string_view c : classes_) add(KeyHash(HashKind::Class, c));
   }
 
   const Impl& impl_;
@@ -607,7 +638,10 @@ class Cascade::Impl::Computation {
   std::string_view id_;
   std::vector<std::string_view> classes_;
   std::size_t work_ = 0;
+  std::size_t workBefore_ = 0;
   bool cut_ = false;
+  bool positional_ = false;
+  bool looksAtSiblings_ = false;
   std::array<Winner, kLonghandCount> winners_{};
   std::vector<CustomWinner> custom_;
   std::vector<Declaration> hints_;
@@ -620,8 +654,18 @@ class Cascade::Impl::Computation {
 };
 
 ComputedStyle Cascade::Compute(const ElementView& e, const ComputedStyle* parent,
-                               std::string_view styleAttribute) const {
-  return Impl::Computation(*impl_, e, parent).Run(styleAttribute);
+                               std::string_view styleAttribute, Notes* notes) const {
+  return Impl::Computation(*impl_, e, parent).Run(styleAttribute, notes);
+}
+
+bool Cascade::ChargeReuse(std::size_t work) const {
+  // The computation checks the bound before each author rule, with at most work - 1 spent on
+  // the element so far; staying below the bound with all of it means no check could fail.
+  std::size_t spent = impl_->workSpent.load(std::memory_order_relaxed);
+  do {
+    if (spent >= impl_->workLimit || work >= impl_->workLimit - spent) return false;
+  } while (!impl_->workSpent.compare_exchange_weak(spent, spent + work, std::memory_order_relaxed));
+  return true;
 }
 
 }  // namespace platform::mshtml::css

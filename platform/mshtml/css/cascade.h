@@ -48,6 +48,10 @@ using CustomProperties = std::vector<std::pair<std::string, std::string>>;
 
 struct ComputedStyle {
   std::array<std::string, static_cast<std::size_t>(Property::Count)> values;
+  // A number no other record in the process has, given when a document model keeps the record
+  // for good (0: none), so a reader can keep what it made of a record by its number. Not part
+  // of the style: two records with the same values are the same style.
+  std::uint64_t serial = 0;
   const std::string& Get(Property p) const { return values[static_cast<std::size_t>(p)]; }
   std::string& Set(Property p) { return values[static_cast<std::size_t>(p)]; }
 
@@ -58,6 +62,8 @@ struct ComputedStyle {
   // ancestors cannot be there is rejected without walking up.
   std::array<std::uint64_t, 8> ancestorFilter{};
   bool ancestorFilterValid = false;
+  // The filter holds only names some selector asks of ancestors; this names that set.
+  std::uint32_t ancestorFilterKeys = 0;
 
   // The computed font size and line height (font_size.h): sizes in the reader's size unit
   // (medium = 100), the unit a reported absolute size is written in, and the root's size.
@@ -99,9 +105,27 @@ class Cascade {
   void AddSheet(std::shared_ptr<const StyleSheet> sheet, int index = -1);
   std::size_t SheetCount() const;
 
+  // What a computation found out besides the style, for a model that gives an element the
+  // style of a like sibling instead of matching it again.
+  struct Notes {
+    // No rule tried on the element depends on its place among its siblings (:nth-child and
+    // the like, "+", "~"), and the bound left none out: a sibling with the same parent, name
+    // and attributes gets the very same style.
+    bool siblingIndependent = false;
+    // Stronger: no rule tried looks at the siblings of the element or of its ancestors, so an
+    // element whose own and ancestors' names and attributes are the same, and whose parent has
+    // the same style, gets the very same style.
+    bool cousinIndependent = false;
+    std::size_t work = 0;  // matching work spent, as the bound counts it
+  };
+
   // e's style given its parent's computed style (null for the root) and its style attribute.
   ComputedStyle Compute(const ElementView& e, const ComputedStyle* parent,
-                        std::string_view styleAttribute) const;
+                        std::string_view styleAttribute, Notes* notes = nullptr) const;
+  // Counts the work of an element whose style is taken from a like sibling, so the bound falls
+  // where it would have. False, and nothing counted, when matching it could have reached the
+  // bound: then it must be computed.
+  bool ChargeReuse(std::size_t work) const;
 
   // Matching author rules against elements is bounded in total, not only per selector (a rule
   // tried is a unit, eight selector steps another; real pages spend 5 to 150 an element): past

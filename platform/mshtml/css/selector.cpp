@@ -722,4 +722,85 @@ bool Matches(const ComplexSelector& s, const ElementView& e, MatchBudget& budget
   return MatchFrom(s, 0, e, budget) == Result::Matches;
 }
 
+namespace {
+
+bool SimplePositional(const SimpleSelector& s) {
+  if (s.kind == SimpleKind::NthChild) return true;
+  if (s.kind == SimpleKind::Not || s.kind == SimpleKind::Is) {
+    for (const Compound& c : s.list) {
+      for (const SimpleSelector& inner : c.simples) {
+        if (SimplePositional(inner)) return true;
+      }
+    }
+  }
+  return false;
+}
+
+// A failure that spent no budget would be the same with any budget left, so it holds for
+// every sibling whatever their own matching spent before it.
+bool FailsWithoutSpending(const Compound& c, const ElementView& e) {
+  MatchBudget budget;
+  return !CompoundMatches(c, e, budget) && budget.steps == 0;
+}
+
+}  // namespace
+
+bool DependsOnSiblings(const ComplexSelector& s) {
+  if (s.compounds.empty()) return false;
+  if (!s.combinators.empty() && (s.combinators.front() == Combinator::NextSibling ||
+                                 s.combinators.front() == Combinator::SubsequentSibling)) {
+    return true;
+  }
+  for (const SimpleSelector& simple : s.compounds.front().simples) {
+    if (SimplePositional(simple)) return true;
+  }
+  return false;
+}
+
+// A part of c that does not look at siblings fails on e: the tag, or a simple selector that
+// spent no budget.
+bool FixedPartFails(const Compound& c, const ElementView& e) {
+  if (!c.tag.empty() && e.LocalName() != c.tag) return true;
+  for (const SimpleSelector& simple : c.simples) {
+    if (SimplePositional(simple)) continue;
+    MatchBudget budget;
+    if (!SimpleMatches(simple, e, budget) && budget.steps == 0) return true;
+  }
+  return false;
+}
+
+bool FailsForLikeSiblings(const ComplexSelector& s, const ElementView& e) {
+  if (s.neverMatches || s.compounds.empty()) return true;
+  // The subject is a conjunction: one part that fails alike for like siblings fails it alike.
+  if (FixedPartFails(s.compounds.front(), e)) return true;
+  if (!s.combinators.empty() && s.combinators.front() == Combinator::Child) {
+    const ElementView* parent = e.Parent();
+    if (!parent || FailsWithoutSpending(s.compounds[1], *parent)) return true;
+  }
+  return false;
+}
+
+bool LooksAtSiblings(const ComplexSelector& s) {
+  for (Combinator c : s.combinators) {
+    if (c == Combinator::NextSibling || c == Combinator::SubsequentSibling) return true;
+  }
+  for (const Compound& c : s.compounds) {
+    for (const SimpleSelector& simple : c.simples) {
+      if (SimplePositional(simple)) return true;
+    }
+  }
+  return false;
+}
+
+bool FailsForLikeCousins(const ComplexSelector& s, const ElementView& e) {
+  if (s.neverMatches || s.compounds.empty()) return true;
+  if (FixedPartFails(s.compounds.front(), e)) return true;
+  if (!s.combinators.empty() && s.combinators.front() == Combinator::Child) {
+    // A cousin's parent is like e's parent, and as deep.
+    const ElementView* parent = e.Parent();
+    if (!parent || FixedPartFails(s.compounds[1], *parent)) return true;
+  }
+  return false;
+}
+
 }  // namespace platform::mshtml::css

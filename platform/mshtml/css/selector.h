@@ -78,6 +78,22 @@ constexpr std::size_t kMaxSiblingWalk = 1024;
 
 bool Matches(const ComplexSelector& s, const ElementView& e, MatchBudget& budget);
 
+// Whether matching s against an element may depend on the element's siblings: a position
+// (:nth-child and the like) in its subject, or "+" or "~" next to the subject. What lies left
+// of a descendant or child combinator is about ancestors, which siblings share.
+bool DependsOnSiblings(const ComplexSelector& s);
+// Whether s fails on e and on every sibling of e with e's name and attributes, as far as that
+// shows without looking at siblings: a part of its subject that does not look at them fails
+// on e, or e's parent fails the compound a child combinator joins to the subject. False means
+// only that it cannot be told.
+bool FailsForLikeSiblings(const ComplexSelector& s, const ElementView& e);
+// Whether matching s may depend on the siblings of the subject or of any element it walks to.
+bool LooksAtSiblings(const ComplexSelector& s);
+// As FailsForLikeSiblings, for any element whose own and ancestors' names and attributes are
+// e's (a cousin): a part of the subject that does not look at siblings fails on e, or such a
+// part of the compound a child combinator joins to it fails on e's parent.
+bool FailsForLikeCousins(const ComplexSelector& s, const ElementView& e);
+
 // Hashes of tags, ids and classes as the ancestor filter stores them.
 enum class HashKind : std::uint32_t { Tag = 0x9e3779b9u, Id = 0x85ebca6bu, Class = 0xc2b2ae35u };
 std::uint32_t KeyHash(HashKind kind, std::string_view s);
