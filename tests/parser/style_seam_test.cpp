@@ -54,6 +54,21 @@ struct SeamCase {
 
 class StyleSeamTest : public testing::TestWithParam<SeamCase> {};
 
+// The element and its ancestors up to the body, the body first.
+std::vector<ComPtr<IHTMLElement>> Chain(ComPtr<IHTMLElement> e) {
+  std::vector<ComPtr<IHTMLElement>> chain;
+  while (e) {
+    chain.insert(chain.begin(), e);
+    BStr t;
+    e->get_tagName(&t);
+    if (t.Str() == u"BODY") break;
+    ComPtr<IHTMLElement> parent;
+    e->get_parentElement(&parent);
+    e = parent;
+  }
+  return chain;
+}
+
 std::string SeamName(const testing::TestParamInfo<SeamCase>& info) {
   std::string name;
   for (const char* p = info.param.what; *p; ++p)
@@ -67,16 +82,7 @@ TEST_P(StyleSeamTest, WhatCurrentStyleGivesAndWhatSizeComesOut) {
   ComPtr<IHTMLElement> target = First(doc.Get(), c.tag, c.nth);
   ASSERT_TRUE(target) << c.what;
   // The chain from the body down to the element, pushed as the converter pushes it.
-  std::vector<ComPtr<IHTMLElement>> chain;
-  for (ComPtr<IHTMLElement> e = target; e;) {
-    chain.insert(chain.begin(), e);
-    BStr t;
-    e->get_tagName(&t);
-    if (t.Str() == u"BODY") break;
-    ComPtr<IHTMLElement> parent;
-    e->get_parentElement(&parent);
-    e = parent;
-  }
+  std::vector<ComPtr<IHTMLElement>> chain = Chain(target);
   CStyleReader reader;
   for (const auto& e : chain) reader.PushStyle(StyleOf(e.Get()).Get());
   ComPtr<IHTMLCurrentStyle> style = StyleOf(target.Get());
@@ -144,20 +150,6 @@ INSTANTIATE_TEST_SUITE_P(LineHeights, StyleSeamTest,
 }  // namespace
 
 namespace {
-
-std::vector<ComPtr<IHTMLElement>> Chain(ComPtr<IHTMLElement> e) {
-  std::vector<ComPtr<IHTMLElement>> chain;
-  while (e) {
-    chain.insert(chain.begin(), e);
-    BStr t;
-    e->get_tagName(&t);
-    if (t.Str() == u"BODY") break;
-    ComPtr<IHTMLElement> parent;
-    e->get_parentElement(&parent);
-    e = parent;
-  }
-  return chain;
-}
 
 CElementStyle RecordOf(IHTMLElement* e) {
   ComPtr<IHTMLElement2> e2;

@@ -156,25 +156,6 @@ TEST(CurrentStyle, ASheetAddedLaterIsSeenAtItsPlace) {
   platform::mshtml::SetSessionFetcher({});
 }
 
-// Every element of the document in document order, from its all collection.
-std::vector<ComPtr<IHTMLElement>> AllElements(IHTMLDocument2* doc) {
-  std::vector<ComPtr<IHTMLElement>> out;
-  ComPtr<IHTMLElementCollection> all;
-  doc->get_all(&all);
-  LONG n = 0;
-  all->get_length(&n);
-  for (LONG i = 0; i < n; ++i) {
-    ScopedVariant name, index;
-    name.vt = VT_I4;
-    name.lVal = i;
-    ComPtr<IDispatch> item;
-    all->item(name, index, &item);
-    ComPtr<IHTMLElement> el;
-    if (item && SUCCEEDED(Query(item, IID_IHTMLElement, el))) out.push_back(el);
-  }
-  return out;
-}
-
 // Each element's style, all properties in one line. Read alone, each in a document of its own,
 // no element can take a sibling's or a cousin's style: that reading is the plain cascade the
 // others must agree with.

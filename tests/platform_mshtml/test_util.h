@@ -86,8 +86,9 @@ inline std::string Tag(IHTMLElement* e) {
   return U8(b);
 }
 
-// The first element in document order with that tag (upper case), from the document's all.
-inline ComPtr<IHTMLElement> First(IHTMLDocument2* doc, const std::string& tag, int nth = 0) {
+// Every element of the document in document order, from its all collection.
+inline std::vector<ComPtr<IHTMLElement>> AllElements(IHTMLDocument2* doc) {
+  std::vector<ComPtr<IHTMLElement>> out;
   ComPtr<IHTMLElementCollection> all;
   doc->get_all(&all);
   LONG n = 0;
@@ -99,9 +100,15 @@ inline ComPtr<IHTMLElement> First(IHTMLDocument2* doc, const std::string& tag, i
     ComPtr<IDispatch> item;
     all->item(name, index, &item);
     ComPtr<IHTMLElement> el;
-    if (item && SUCCEEDED(Query(item, IID_IHTMLElement, el)) && Tag(el.Get()) == tag && nth-- == 0)
-      return el;
+    if (item && SUCCEEDED(Query(item, IID_IHTMLElement, el))) out.push_back(el);
   }
+  return out;
+}
+
+// The first element in document order with that tag (upper case), from the document's all.
+inline ComPtr<IHTMLElement> First(IHTMLDocument2* doc, const std::string& tag, int nth = 0) {
+  for (ComPtr<IHTMLElement>& el : AllElements(doc))
+    if (Tag(el.Get()) == tag && nth-- == 0) return el;
   return {};
 }
 
