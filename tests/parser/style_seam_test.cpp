@@ -184,20 +184,7 @@ TEST(StyleSeam, ARecordReadAgainComesOutAsReadAfresh) {
   for (const char* page : pages) {
     SCOPED_TRACE(page);
     ComPtr<IHTMLDocument2> doc = Load(page);
-    ComPtr<IHTMLElementCollection> all;
-    doc->get_all(&all);
-    LONG n = 0;
-    all->get_length(&n);
-    std::vector<ComPtr<IHTMLElement>> elements;
-    for (LONG i = 0; i < n; ++i) {
-      ScopedVariant name, index;
-      name.vt = VT_I4;
-      name.lVal = i;
-      ComPtr<IDispatch> item;
-      all->item(name, index, &item);
-      ComPtr<IHTMLElement> el;
-      if (item && SUCCEEDED(item.As(IID_IHTMLElement, std::addressof(el)))) elements.push_back(el);
-    }
+    std::vector<ComPtr<IHTMLElement>> elements = mshtml_test::AllElements(doc.Get());
     // Each element under its own ancestors, and under every other element's chain.
     for (const auto& enclosing : elements) {
       for (const auto& target : elements) {
