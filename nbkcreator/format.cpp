@@ -1,5 +1,6 @@
 #include "nbkcreator/format.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -80,13 +81,45 @@ std::uint64_t Fnv1a64(const std::uint8_t* data, std::size_t size) {
   return h;
 }
 
+namespace {
+
+// The bytes a key XORs in: the high byte of each next state of a full-period 16-bit linear
+// congruential sequence started at the key, so the stream repeats every 65,536 bytes. A book has
+// one key and many streams, each scrambled from its start: the bytes are made once per key.
+const std::uint8_t* KeyStream(std::uint16_t key) {
+  struct Cache {
+    std::uint16_t key = 0;
+    bool made = false;
+    std::array<std::uint8_t, 65536> bytes;
+  };
+  thread_local Cache cache;
+  if (!cache.made || cache.key != key) {
+    std::uint16_t state = key;
+    for (std::uint8_t& b : cache.bytes) {
+      state = static_cast<std::uint16_t>(state * 0x6255u + 0x3619u);
+      b = static_cast<std::uint8_t>(state >> 8);
+    }
+    cache.key = key;
+    cache.made = true;
+  }
+  return cache.bytes.data();
+}
+
+}  // namespace
+
 void Scramble(std::uint8_t* data, std::size_t size, std::uint16_t key) {
-  // A full-period 16-bit linear congruential sequence started at the key; each byte is
-  // XORed with the high byte of the next state.
-  std::uint16_t state = key;
-  for (std::size_t i = 0; i < size; ++i) {
-    state = static_cast<std::uint16_t>(state * 0x6255u + 0x3619u);
-    data[i] ^= static_cast<std::uint8_t>(state >> 8);
+  const std::uint8_t* stream = KeyStream(key);
+  for (std::size_t at = 0; at < size; at += 65536) {
+    std::size_t n = std::min<std::size_t>(65536, size - at);
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {  // eight bytes at a time
+      std::uint64_t d, k;
+      std::memcpy(&d, data + at + i, 8);
+      std::memcpy(&k, stream + i, 8);
+      d ^= k;
+      std::memcpy(data + at + i, &d, 8);
+    }
+    for (; i < n; ++i) data[at + i] ^= stream[i];
   }
 }
 

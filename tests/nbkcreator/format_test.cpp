@@ -45,6 +45,31 @@ TEST(FormatTest, ScrambleIsItsOwnInverseAndHidesText) {
   EXPECT_NE(a, b) << "the key matters";
 }
 
+// Stored books hold text scrambled with this exact stream: the bytes must stay what the
+// sequence gives, across its period and when keys alternate.
+TEST(FormatTest, ScrambleXorsTheSequenceOfItsKey) {
+  auto reference = [](std::size_t size, std::uint16_t key) {
+    std::vector<std::uint8_t> out(size);
+    std::uint16_t state = key;
+    for (std::uint8_t& b : out) {
+      state = static_cast<std::uint16_t>(state * 0x6255u + 0x3619u);
+      b = static_cast<std::uint8_t>(state >> 8);
+    }
+    return out;
+  };
+  struct Case {
+    std::uint16_t key;
+    std::size_t size;
+  } cases[] = {{0x0000, 1},     {0x0D3B, 300},    {0xFFFF, 65535},
+               {0x0D3B, 65536}, {0x1234, 200000}, {0x0D3B, 5}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "key " << c.key << " size " << c.size);
+    std::vector<std::uint8_t> data(c.size, 0);
+    nbk::Scramble(data.data(), data.size(), c.key);
+    EXPECT_EQ(data, reference(c.size, c.key));
+  }
+}
+
 // The reader behind nbclip's summary counts text instead of decoding it; it must accept and
 // refuse exactly what decoding does, with the same message, at every length of a stream and
 // of a page.
