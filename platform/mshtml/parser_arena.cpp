@@ -37,17 +37,6 @@ void ParserArena::Free(void* self, void* piece) {
   static_cast<ParserArena*>(self)->Give(piece);
 }
 
-std::size_t ParserArena::ClassOf(std::size_t size) {
-  if (size <= 512) return size == 0 ? 0 : (size - 1) / 8;
-  std::size_t c = kSmallClasses;
-  for (std::size_t cap = 1024; cap < size; cap <<= 1) ++c;
-  return c;
-}
-
-std::size_t ParserArena::ClassSize(std::size_t c) {
-  return c < kSmallClasses ? (c + 1) * 8 : std::size_t{1024} << (c - kSmallClasses);
-}
-
 char* ParserArena::NewPages(std::size_t count) {
   char* p = nullptr;
   if (count == 1) {

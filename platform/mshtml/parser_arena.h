@@ -53,8 +53,15 @@ class ParserArena {
   };
   static_assert(sizeof(Page) <= kPageHeader);
 
-  static std::size_t ClassOf(std::size_t size);
-  static std::size_t ClassSize(std::size_t c);
+  static std::size_t ClassOf(std::size_t size) {
+    if (size <= 512) return size == 0 ? 0 : (size - 1) / 8;
+    std::size_t c = kSmallClasses;
+    for (std::size_t cap = 1024; cap < size; cap <<= 1) ++c;
+    return c;
+  }
+  static std::size_t ClassSize(std::size_t c) {
+    return c < kSmallClasses ? (c + 1) * 8 : std::size_t{1024} << (c - kSmallClasses);
+  }
   static Page* PageOf(void* piece) {
     auto at = reinterpret_cast<std::uintptr_t>(piece) & ~(std::uintptr_t{kPage} - 1);
     return reinterpret_cast<Page*>(at);
