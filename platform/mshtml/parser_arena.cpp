@@ -29,6 +29,15 @@ ParserArena::~ParserArena() {
   if (regionTop_ < regionEnd_) munmap(regionTop_, regionEnd_ - regionTop_);
 }
 
+GumboOptions ParserArena::Options() {
+  GumboOptions options = kGumboDefaultOptions;
+  options.max_errors = 0;
+  options.allocator = &ParserArena::Allocate;
+  options.deallocator = &ParserArena::Free;
+  options.userdata = this;
+  return options;
+}
+
 void* ParserArena::Allocate(void* self, std::size_t size) {
   return static_cast<ParserArena*>(self)->Take(size);
 }

@@ -8,6 +8,8 @@
 // class and are carved again.
 #pragma once
 
+#include <gumbo.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -21,6 +23,8 @@ class ParserArena {
   ParserArena& operator=(const ParserArena&) = delete;
   ~ParserArena();
 
+  // The parser's options with this arena as its memory; no parse errors are kept.
+  GumboOptions Options();
   // The parser's allocator and deallocator (self is the arena).
   static void* Allocate(void* self, std::size_t size);
   static void Free(void* self, void* piece);

@@ -113,11 +113,7 @@ std::shared_ptr<Tree> Tree::Parse(std::string_view html, std::string url) {
   std::string rewritten;
   std::string_view bounded = BoundMarkup(html, rewritten) ? std::string_view(rewritten) : html;
   ParserArena arena;
-  GumboOptions options = kGumboDefaultOptions;
-  options.max_errors = 0;
-  options.allocator = &ParserArena::Allocate;
-  options.deallocator = &ParserArena::Free;
-  options.userdata = &arena;
+  GumboOptions options = arena.Options();
   GumboOutput* output = gumbo_parse_with_options(&options, bounded.data(), bounded.size());
   arena.EndParse();
   tree->Build(output, arena);

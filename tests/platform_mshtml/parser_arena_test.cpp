@@ -115,11 +115,7 @@ TEST(ParserArenaTest, AWholeParseReleasedLeavesOnlyTheDocument) {
     html += "<p class=c" + std::to_string(i) + " id=x>text <a href=#" + std::to_string(i) +
             ">link</a><svg viewBox='0 0 1 1'><path d=M0/></svg><template><i>t</i></template>";
   ParserArena arena;
-  GumboOptions options = kGumboDefaultOptions;
-  options.max_errors = 0;
-  options.allocator = &ParserArena::Allocate;
-  options.deallocator = &ParserArena::Free;
-  options.userdata = &arena;
+  GumboOptions options = arena.Options();
   GumboOutput* out = gumbo_parse_with_options(&options, html.data(), html.size());
   ASSERT_NE(out, nullptr);
   arena.EndParse();
