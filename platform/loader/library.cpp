@@ -10,7 +10,7 @@ void* OpenLibrary(std::initializer_list<const char*> names, std::string& error) 
     if (!name || !*name) continue;
     // Never closed: the library's functions are kept for the life of the process. RTLD_LOCAL
     // keeps its symbols out of the way of later libraries.
-    if (void* library = dlopen(name, RTLD_NOW | RTLD_LOCAL)) return library;
+    if (void* library = dlopen(name, RTLD_LAZY | RTLD_LOCAL)) return library;
     const char* why = dlerror();
     if (!tried.empty()) tried += "; ";
     tried += why ? why : name;
