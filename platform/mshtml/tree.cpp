@@ -524,14 +524,37 @@ std::uint32_t Tree::Intern(css::ComputedStyle style) {
   return index;
 }
 
-bool Tree::SameNameAndAttributes(const Node& a, const Node& b) const {
-  if (a.kind != b.kind || a.name != b.name || a.attrCount != b.attrCount) return false;
-  for (std::uint32_t i = 0; i < a.attrCount; ++i) {
-    const Attribute& x = attrs_[a.attrBegin + i];
-    const Attribute& y = attrs_[b.attrBegin + i];
-    if (x.name != y.name || x.value != y.value) return false;
+void Tree::NoteAttributeUse() {
+  attrUse_.resize(attrs_.size());
+  // Names are kept once per tree, so a name's use is looked up once; an id's depends on its value.
+  std::unordered_map<const char*, css::Cascade::AttributeUse> byName;
+  for (std::size_t i = 0; i < attrs_.size(); ++i) {
+    const Attribute& a = attrs_[i];
+    if (a.name == "id") {
+      attrUse_[i] = cascade_.UseOf(a.name, a.value);
+      continue;
+    }
+    auto [it, added] = byName.try_emplace(a.name.data());
+    if (added) it->second = cascade_.UseOf(a.name, a.value);
+    attrUse_[i] = it->second;
   }
-  return true;
+  attrUseGeneration_ = generation_;
+}
+
+bool Tree::SameNameAndAttributes(const Node& a, const Node& b) const {
+  using Use = css::Cascade::AttributeUse;
+  if (a.kind != b.kind || a.name != b.name) return false;
+  std::uint32_t i = 0, j = 0;
+  for (;;) {
+    while (i < a.attrCount && attrUse_[a.attrBegin + i] == Use::None) ++i;
+    while (j < b.attrCount && attrUse_[b.attrBegin + j] == Use::None) ++j;
+    if (i == a.attrCount || j == b.attrCount) return i == a.attrCount && j == b.attrCount;
+    const Attribute& x = attrs_[a.attrBegin + i];
+    const Attribute& y = attrs_[b.attrBegin + j];
+    if (x.name != y.name) return false;
+    if (attrUse_[a.attrBegin + i] == Use::Value && x.value != y.value) return false;
+    ++i, ++j;
+  }
 }
 
 // A previous element sibling, a few at most, whose style n would get from the cascade as well:
@@ -574,9 +597,13 @@ void Tree::ComputeStyle(const Node& x) {
   std::uint64_t lineage = x.parent ? styles_[x.parent->order].lineage : 0x51ED270B27C1A3ull;
   lineage = mix(lineage, std::hash<std::string_view>()(x.name));
   for (std::uint32_t i = 0; i < x.attrCount; ++i) {
+    const css::Cascade::AttributeUse use = attrUse_[x.attrBegin + i];
+    if (use == css::Cascade::AttributeUse::None) continue;
     const Attribute& a = attrs_[x.attrBegin + i];
-    lineage = mix(mix(lineage, std::hash<std::string_view>()(a.name)),
-                  std::hash<std::string_view>()(a.value));
+    lineage = mix(lineage, std::hash<std::string_view>()(a.name));
+    if (use == css::Cascade::AttributeUse::Value) {
+      lineage = mix(lineage, std::hash<std::string_view>()(a.value));
+    }
   }
   const std::uint64_t key =
       mix(lineage, x.parent ? styles_[x.parent->order].record : 0xFFFFFFFFull);
@@ -611,6 +638,7 @@ void Tree::ComputeStyle(const Node& x) {
 
 const css::ComputedStyle& Tree::StyleOf(const Node& n) {
   if (styles_.size() < nodes_.size()) styles_.resize(nodes_.size());
+  if (attrUseGeneration_ != generation_) NoteAttributeUse();
   auto valid = [&](const Node* x) { return styles_[x->order].generation == generation_; };
   if (!valid(&n)) {
     // Ancestors first, as each style is computed from its parent's.

@@ -157,7 +157,13 @@ class Tree {
   void ComputeStyle(const Node& n);
   const StyleSlot* LikeSibling(const Node& n) const;
   const StyleSlot* LikeCousin(const Node& n, std::uint64_t key) const;
+  // Alike as far as the cascade can tell: the same name and the same attributes of use to
+  // it (css::Cascade::UseOf), in the same order.
   bool SameNameAndAttributes(const Node& a, const Node& b) const;
+  void NoteAttributeUse();
+  // Each attribute's use to the cascade, by its place in attrs_, for the current generation.
+  std::vector<css::Cascade::AttributeUse> attrUse_;
+  std::uint32_t attrUseGeneration_ = 0;
   std::vector<StyleSlot> styles_;
   std::vector<const Node*> styleChain_;  // reused by StyleOf
   // Elements styled by the cascade that like cousins may take their style from, by lineage and

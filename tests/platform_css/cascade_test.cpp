@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "platform/mshtml/css/user_agent.h"
 #include "platform/mshtml/css/values.h"
 #include "platform/win32/ui/user.h"
 #include "tests/platform_css/fake_tree.h"
@@ -143,3 +146,89 @@ TEST(Cascade, AParentsFilterFromOtherRulesTurnsNoMatchAway) {
   platform::mshtml::css::ComputedStyle kept = other.Compute(*root, nullptr, "");
   EXPECT_EQ("red", other.Compute(*t, &kept, "").Get(Property::Color));
 }
+
+namespace {
+
+// An element that notes every attribute asked of it or of its ancestors.
+class AskedView : public platform::mshtml::css::ElementView {
+ public:
+  AskedView(const css_test::FakeElement& e, std::set<std::string>& asked) : e_(e), asked_(asked) {
+    if (e.parent) parent_ = std::make_unique<AskedView>(*e.parent, asked);
+  }
+  std::string_view LocalName() const override { return e_.LocalName(); }
+  std::string_view Id() const override {
+    asked_.insert("id");
+    return e_.Id();
+  }
+  bool HasClass(std::string_view name) const override {
+    asked_.insert("class");
+    return e_.HasClass(name);
+  }
+  const std::string* Attribute(std::string_view name) const override {
+    asked_.insert(std::string(name));
+    return e_.Attribute(name);
+  }
+  const ElementView* Parent() const override { return parent_.get(); }
+  const ElementView* PreviousElement() const override { return nullptr; }
+  const ElementView* NextElement() const override { return nullptr; }
+
+ private:
+  const css_test::FakeElement& e_;
+  std::set<std::string>& asked_;
+  std::unique_ptr<AskedView> parent_;
+};
+
+// A model shares one style between elements that differ only in attributes of no use, so every
+// attribute the hints read must be of use, whatever the element.
+TEST(Cascade, EveryAttributeTheHintsReadIsOfUse) {
+  Cascade cascade;
+  for (const char* tag : {"body", "font", "a", "area", "td", "th", "hr", "table", "p", "div", "img",
+                          "caption", "h1", "tr", "col", "li", "input"}) {
+    auto root = css_test::ParseTree(std::string("<html><body link=red><div><") + tag +
+                                    " id=t href=x align=left>");
+    const css_test::FakeElement* t = css_test::FindById(*root, "t");
+    ASSERT_TRUE(t) << tag;
+    std::set<std::string> asked;
+    std::vector<platform::mshtml::css::Declaration> hints;
+    platform::mshtml::css::AddPresentationalHints(AskedView(*t, asked), hints);
+    for (const std::string& name : asked) {
+      EXPECT_NE(Cascade::AttributeUse::None, cascade.UseOf(name, "x")) << tag << " " << name;
+    }
+  }
+}
+
+TEST(Cascade, AnAttributesUseFollowsTheSheets) {
+  using Use = Cascade::AttributeUse;
+  struct Case {
+    const char* css;
+    const char* name;
+    const char* value;
+    Use use;
+  } cases[] = {
+      {"", "data-x", "1", Use::None},
+      {"", "title", "a", Use::None},
+      {"", "id", "a", Use::None},
+      {"", "style", "color:red", Use::Value},
+      {"", "class", "k", Use::Value},
+      {"", "lang", "fr", Use::Value},
+      {"", "href", "x.html", Use::Presence},
+      {"", "align", "left", Use::Value},
+      {"#a{color:red}", "id", "a", Use::Value},
+      {"#a{color:red}", "id", "b", Use::None},
+      {"#a{color:red}", "id", "A", Use::None},
+      {"div #a span{color:red}", "id", "a", Use::Value},
+      {"p:not(#a){color:red}", "id", "a", Use::Value},
+      {"p:is(.k, [data-x]){color:red}", "data-x", "1", Use::Value},
+      {"[ID]{color:red}", "id", "anything", Use::Value},
+      {"a[href$='.pdf']{color:red}", "href", "x.pdf", Use::Value},
+      {"[title=b]{color:red}", "title", "a", Use::Value},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.css) + " " + c.name + "=" + c.value);
+    Cascade cascade;
+    if (*c.css) cascade.AddSheet(StyleSheet::Parse(c.css));
+    EXPECT_EQ(c.use, cascade.UseOf(c.name, c.value));
+  }
+}
+
+}  // namespace

@@ -214,6 +214,26 @@ TEST(CurrentStyle, LikeElementsShareAStyleOnlyWhereNoRuleTellsThemApart) {
       {"<style>[title=b]{color:red}</style><div><p title=a>a<p title=b>b</div>", "P", 1, "color",
        "red"},
       {"<div><p align=left>a<p align=right>b</div>", "P", 1, "textAlign", "right"},
+      // Alike but for an attribute only some rules read: an id one names, an href's presence or
+      // value, a language or a link colour on an ancestor.
+      {"<style>#b{color:red}</style><div><p id=a>a<p id=b>b<p id=c>c</div>", "P", 1, "color",
+       "red"},
+      {"<style>#b{color:red}</style><div><p id=a>a<p id=b>b<p id=c>c</div>", "P", 2, "color",
+       "#000000"},
+      {"<style>#s p{color:red}</style><div id=t><p>a</div><div id=s><p>b</div>", "P", 1, "color",
+       "red"},
+      {"<style>:link{color:red}</style><div><a name=x>a</a><a href=y>b</a></div>", "A", 1, "color",
+       "red"},
+      {"<style>a[href$='.pdf']{color:red}</style><div><a href=x.html>a</a><a href=y.pdf>b</a>"
+       "</div>",
+       "A", 1, "color", "red"},
+      {"<style>:lang(fr){color:red}</style><div lang=en><p>a</div><div lang=fr><p>b</div>", "P", 1,
+       "color", "red"},
+      {"<style>p:not([data-x]){color:red}</style><div><p data-x=1>a<p>b</div>", "P", 1, "color",
+       "red"},
+      {"<style>p:not([data-x]){color:red}</style><div><p>a<p data-x=1>b</div>", "P", 1, "color",
+       "#000000"},
+      {"<div><font color=red>a</font><font color=blue>b</font></div>", "FONT", 1, "color", "blue"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.html) + " " + c.prop);
@@ -245,6 +265,13 @@ TEST(CurrentStyle, LikeElementsShareAStyleOnlyWhereNoRuleTellsThemApart) {
   for (int i = 0; i < 3; ++i)
     body += "<h2>h</h2><div><p>a</p><div><i>x</i></div></div><div><p>b</p></div>";
   body += "<section class=q><div><p><i>1</i></p></div><div><p><i>2</i></p></div></section>";
+  // Unique ids and addresses no rule reads, and one id a rule names.
+  for (int i = 0; i < 4; ++i) {
+    body += "<section id=s" + std::to_string(i) + "><p><a href=#" + std::to_string(i) +
+            ">l</a><span id=n" + std::to_string(i) + ">x</span></p></section>";
+  }
+  body += "<p id=q1><i>named</i></p>";
+  css += "<style>#q1 i{color:#0000ff} #s2 > p{font-weight:bold} a:link{color:#ff00ff}</style>";
   for (const std::string& page : {css + body, body}) {
     SCOPED_TRACE(page);
     std::vector<std::string> plain = StylesRead(page, Reading::Alone);

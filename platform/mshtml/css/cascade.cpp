@@ -302,6 +302,10 @@ struct Cascade::Impl {
   // cascade, or before a sheet came) may lack what is asked now, and is not used.
   std::uint32_t keysVersion = 0;
 
+  // Attributes some selector reads, and ids some selector names (both of every sheet, the
+  // user agent's too), for UseOf.
+  std::unordered_set<std::string, StringHash, std::equal_to<>> selectorAttributes, selectorIds;
+
   // Rule-matching work across all elements (entries tried and selector steps taken).
   std::size_t workLimit = Cascade::kMatchWorkBase;
   mutable std::atomic<std::size_t> workSpent{0};
@@ -313,6 +317,8 @@ struct Cascade::Impl {
     byTag.clear();
     universal.clear();
     ancestorKeys.clear();
+    selectorAttributes.clear();
+    selectorIds.clear();
     static std::atomic<std::uint32_t> versions{0};
     keysVersion = ++versions;
     std::uint32_t order = 0;
@@ -321,6 +327,14 @@ struct Cascade::Impl {
       if (const auto* parsed = dynamic_cast<const ParsedStyleSheet*>(s.get())) {
         IndexSheet(*parsed, Origin::Author, order);
       }
+    }
+  }
+
+  void NoteAttributeUse(const Compound& c) {
+    for (const SimpleSelector& s : c.simples) {
+      if (s.kind == SimpleKind::Id) selectorIds.insert(s.value);
+      if (s.kind == SimpleKind::Attribute) selectorAttributes.insert(s.name);
+      for (const Compound& inner : s.list) NoteAttributeUse(inner);
     }
   }
 
@@ -333,6 +347,7 @@ struct Cascade::Impl {
         for (std::uint32_t h : sel.ancestorHashes) {
           if (h) ancestorKeys.insert(h);
         }
+        for (const Compound& c : sel.compounds) NoteAttributeUse(c);
         // The rightmost compound's most selective key picks the bucket.
         const Compound& subject = sel.compounds.front();
         const SimpleSelector* id = nullptr;
@@ -389,6 +404,27 @@ bool Cascade::MatchingCutShort() const {
 
 std::size_t Cascade::MatchWork() const {
   return impl_->workSpent;
+}
+
+Cascade::AttributeUse Cascade::UseOf(std::string_view name, std::string_view value) const {
+  // The model reads style itself; class and id pick buckets and fill the ancestor filter; lang
+  // is read by :lang() on every ancestor.
+  if (name == "style" || name == "class" || name == "lang" || name == "xml:lang") {
+    return AttributeUse::Value;
+  }
+  if (impl_->selectorAttributes.count(name)) return AttributeUse::Value;
+  if (name == "id") {
+    return impl_->selectorIds.count(value) ? AttributeUse::Value : AttributeUse::None;
+  }
+  for (std::string_view a : HintValueAttributes()) {
+    if (name == a) return AttributeUse::Value;
+  }
+  // :link asks only whether there is an href.
+  if (name == "href") return AttributeUse::Presence;
+  for (std::string_view a : HintPresenceAttributes()) {
+    if (name == a) return AttributeUse::Presence;
+  }
+  return AttributeUse::None;
 }
 
 // One element's style, worked out as the cascade orders it: the rules that match (the user

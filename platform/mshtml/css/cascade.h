@@ -139,6 +139,13 @@ class Cascade {
   bool MatchingCutShort() const;
   std::size_t MatchWork() const;
 
+  // What an element's attribute can do to its style under these sheets: nothing (no selector
+  // or hint reads it; an id no selector names), something by being there, or by its value.
+  // Elements that differ only in attributes of no use get the same style, so a model may
+  // share one record between them.
+  enum class AttributeUse : std::uint8_t { None, Presence, Value };
+  AttributeUse UseOf(std::string_view name, std::string_view value) const;
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;

@@ -99,6 +99,21 @@ const std::shared_ptr<const ParsedStyleSheet>& UserAgentSheet() {
   return sheet;
 }
 
+// Kept beside the function that reads them: a model shares styles between elements that
+// differ only in attributes nothing reads.
+namespace {
+constexpr std::string_view kHintValueAttributes[] = {"align", "bgcolor", "text",    "color", "size",
+                                                     "link",  "nowrap",  "noshade", "border"};
+constexpr std::string_view kHintPresenceAttributes[] = {"href"};
+}  // namespace
+
+std::span<const std::string_view> HintValueAttributes() {
+  return kHintValueAttributes;
+}
+std::span<const std::string_view> HintPresenceAttributes() {
+  return kHintPresenceAttributes;
+}
+
 void AddPresentationalHints(const ElementView& e, std::vector<Declaration>& out) {
   std::string_view tag = e.LocalName();
   if (const std::string* align = e.Attribute("align")) {
