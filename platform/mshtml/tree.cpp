@@ -584,8 +584,12 @@ const Tree::StyleSlot* Tree::LikeCousin(const Node& n, std::uint64_t key) const 
     return nullptr;
   if (n.parent && styles_[c->parent->order].record != styles_[n.parent->order].record)
     return nullptr;
-  for (const Node *a = &n, *b = c; a != b; a = a->parent, b = b->parent) {
-    if (!a || !b || !SameNameAndAttributes(*a, *b)) return nullptr;
+  if (!SameNameAndAttributes(n, *c)) return nullptr;
+  for (const Node *a = n.parent, *b = c->parent; a != b; a = a->parent, b = b->parent) {
+    if (!a || !b) return nullptr;
+    // Ancestors already found alike need not be compared up to where they meet.
+    if (styles_[a->order].alike == styles_[b->order].alike) break;
+    if (!SameNameAndAttributes(*a, *b)) return nullptr;
   }
   return &slot;
 }
@@ -628,6 +632,7 @@ void Tree::ComputeStyle(const Node& x) {
   slot.record = record;
   slot.generation = generation_;
   slot.lineage = lineage;
+  slot.alike = x.order;
   // A rule that looks at no siblings anywhere treats a like sibling as any like cousin.
   bool counted = notes.work <= std::numeric_limits<std::uint32_t>::max();
   slot.cousinShareable = counted && notes.cousinIndependent && !x.IsComment();

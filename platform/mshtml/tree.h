@@ -153,6 +153,9 @@ class Tree {
     bool cousinShareable = false;  // and so may a like element under like ancestors
     // A hash of the names and attributes of the element and its ancestors.
     std::uint64_t lineage = 0;
+    // An element (by order) whose own and ancestors' names and attributes are known to be this
+    // one's: the element itself, or where its style came from when taken from a like one.
+    std::uint32_t alike = 0;
   };
   void ComputeStyle(const Node& n);
   const StyleSlot* LikeSibling(const Node& n) const;
