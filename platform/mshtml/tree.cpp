@@ -571,10 +571,26 @@ const Tree::StyleSlot* Tree::LikeSibling(const Node& n) const {
   return nullptr;
 }
 
+namespace {
+
+// Whether n and its parent are first and last element children, as two bits each.
+std::uint64_t FirstLastBits(const Node& n) {
+  auto bits = [](const Node& x) { return (x.prevElement ? 0u : 1u) | (x.nextElement ? 0u : 2u); };
+  return bits(n) | (n.parent ? bits(*n.parent) << 2 : 0u);
+}
+
+// Where elements whose style depends on FirstLastBits are found as cousins.
+std::uint64_t FirstLastKey(std::uint64_t key, const Node& n) {
+  return (key ^ 0xC2B2AE3D27D4EB4Full) * 0x9E3779B97F4A7C15ull + FirstLastBits(n);
+}
+
+}  // namespace
+
 // An element elsewhere whose style n would get as well: the same names and attributes on
 // both up to a common ancestor (or both roots), parents with the same style, and no rule
-// tried on it that looks at siblings anywhere. The spans and links of one kind of paragraph
-// are mostly such cousins.
+// tried on it that looks at siblings anywhere, or only to ask whether it (and its parent) is a
+// first or last child, which n must then be too. The spans and links of one kind of paragraph
+// are mostly such cousins, and so are the paragraphs of table cells and list items.
 const Tree::StyleSlot* Tree::LikeCousin(const Node& n, std::uint64_t key) const {
   auto it = cousins_.find(key);
   if (it == cousins_.end()) return nullptr;
@@ -584,6 +600,10 @@ const Tree::StyleSlot* Tree::LikeCousin(const Node& n, std::uint64_t key) const 
     return nullptr;
   if (n.parent && styles_[c->parent->order].record != styles_[n.parent->order].record)
     return nullptr;
+  if (slot.cousinFirstLastDepth >= 0) {
+    const std::uint64_t mask = slot.cousinFirstLastDepth == 0 ? 0x3 : 0xF;
+    if ((FirstLastBits(n) & mask) != (FirstLastBits(*c) & mask)) return nullptr;
+  }
   if (!SameNameAndAttributes(n, *c)) return nullptr;
   for (const Node *a = n.parent, *b = c->parent; a != b; a = a->parent, b = b->parent) {
     if (!a || !b) return nullptr;
@@ -614,6 +634,7 @@ void Tree::ComputeStyle(const Node& x) {
   if (!x.IsComment()) {
     const StyleSlot* like = LikeSibling(x);
     if (!like) like = LikeCousin(x, key);
+    if (!like) like = LikeCousin(x, FirstLastKey(key, x));
     if (like && cascade_.ChargeReuse(like->work)) {
       StyleSlot copy = *like;
       styles_[x.order] = copy;
@@ -635,10 +656,14 @@ void Tree::ComputeStyle(const Node& x) {
   slot.alike = x.order;
   // A rule that looks at no siblings anywhere treats a like sibling as any like cousin.
   bool counted = notes.work <= std::numeric_limits<std::uint32_t>::max();
-  slot.cousinShareable = counted && notes.cousinIndependent && !x.IsComment();
-  slot.shareable = slot.cousinShareable || (counted && notes.siblingIndependent);
+  slot.cousinShareable = counted && notes.cousinFirstLastDepth >= -1 && !x.IsComment();
+  slot.cousinFirstLastDepth = static_cast<std::int8_t>(notes.cousinFirstLastDepth);
+  slot.shareable =
+      (slot.cousinShareable && notes.cousinIndependent) || (counted && notes.siblingIndependent);
   slot.work = counted ? static_cast<std::uint32_t>(notes.work) : 0;
-  if (slot.cousinShareable) cousins_[key] = &x;
+  if (slot.cousinShareable) {
+    cousins_[slot.cousinFirstLastDepth < 0 ? key : FirstLastKey(key, x)] = &x;
+  }
 }
 
 const css::ComputedStyle& Tree::StyleOf(const Node& n) {

@@ -151,6 +151,9 @@ class Tree {
     std::uint32_t work = 0;        // the cascade's matching work for it
     bool shareable = false;        // a like later sibling may take this record unmatched
     bool cousinShareable = false;  // and so may a like element under like ancestors
+    // When a like cousin must also be a first or last element child as this one is: 0 itself,
+    // 1 also its parent (css::Cascade::Notes::cousinFirstLastDepth); -1 not.
+    std::int8_t cousinFirstLastDepth = -1;
     // A hash of the names and attributes of the element and its ancestors.
     std::uint64_t lineage = 0;
     // An element (by order) whose own and ancestors' names and attributes are known to be this

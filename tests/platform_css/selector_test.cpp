@@ -1,7 +1,10 @@
 // Which selectors match the element with id "t".
+#include "platform/mshtml/css/selector.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/mshtml/css/cascade.h"
+#include "platform/mshtml/css/tokenizer.h"
 #include "tests/platform_css/fake_tree.h"
 
 namespace {
@@ -120,6 +123,49 @@ TEST(Selectors, SpecificityOfNotAndWhere) {
   auto style = css_test::StyleOf(cascade, *root);
   EXPECT_EQ(style.Get(Property::Color), "red");
   EXPECT_EQ(style.Get(Property::FontWeight), "300");
+}
+
+}  // namespace
+
+namespace {
+
+// How far up a selector looks at whether elements are first or last children decides which
+// cousins may share a style; anything else about siblings must stop them sharing.
+TEST(Selectors, FirstLastDepth) {
+  using platform::mshtml::css::kSiblingsAnywhere;
+  struct DepthCase {
+    const char* selector;
+    int depth;
+  } cases[] = {
+      {"p", -1},
+      {"div > p span", -1},
+      {"td > :first-child", 0},
+      {"p:last-child", 0},
+      {"p:not(:first-child)", 0},
+      {"p:is(:first-child, .k)", 0},
+      {"dl > dd:last-child > :last-child", 1},
+      {"ul > li:not(:first-child) > p", 1},
+      {":not(li) > ul > li:first-child > :first-child", 1},
+      {"li:first-child p", kSiblingsAnywhere},
+      {"ul > li > p > i:first-child", 0},
+      {"ul > li:first-child > p > i", kSiblingsAnywhere},
+      {"p:only-child", kSiblingsAnywhere},
+      {"p:first-of-type", kSiblingsAnywhere},
+      {"li:nth-child(2n)", kSiblingsAnywhere},
+      {"p:not(:nth-child(3))", kSiblingsAnywhere},
+      {"h2 + p", kSiblingsAnywhere},
+      {"h2 ~ p:first-child", kSiblingsAnywhere},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.selector);
+    platform::mshtml::css::Tokenizer tokenizer;
+    std::vector<platform::mshtml::css::Token> tokens = tokenizer.Tokenize(c.selector);
+    std::vector<platform::mshtml::css::ComplexSelector> list;
+    ASSERT_TRUE(platform::mshtml::css::ParseSelectorList(tokens.data(),
+                                                         tokens.data() + tokens.size(), list));
+    ASSERT_EQ(1u, list.size());
+    EXPECT_EQ(c.depth, platform::mshtml::css::FirstLastDepth(list[0]));
+  }
 }
 
 }  // namespace

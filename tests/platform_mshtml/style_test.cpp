@@ -214,6 +214,12 @@ TEST(CurrentStyle, LikeElementsShareAStyleOnlyWhereNoRuleTellsThemApart) {
       {"<style>[title=b]{color:red}</style><div><p title=a>a<p title=b>b</div>", "P", 1, "color",
        "red"},
       {"<div><p align=left>a<p align=right>b</div>", "P", 1, "textAlign", "right"},
+      // Cousins told apart by whether they or their parents are first or last children.
+      {"<style>ul > li:not(:first-child) > p{margin-top:5px}</style><ul><li><p>a</p><li><p>b</p>"
+       "<li><p>c</p></ul>",
+       "P", 2, "marginTop", "5px"},
+      {"<style>td > :last-child{margin-bottom:3px}</style><table><tr><td><p>a<p>b<td><p>c</table>",
+       "P", 2, "marginBottom", "3px"},
       // Alike but for an attribute only some rules read: an id one names, an href's presence or
       // value, a language or a link colour on an ancestor.
       {"<style>#b{color:red}</style><div><p id=a>a<p id=b>b<p id=c>c</div>", "P", 1, "color",
@@ -272,6 +278,16 @@ TEST(CurrentStyle, LikeElementsShareAStyleOnlyWhereNoRuleTellsThemApart) {
   }
   body += "<p id=q1><i>named</i></p>";
   css += "<style>#q1 i{color:#0000ff} #s2 > p{font-weight:bold} a:link{color:#ff00ff}</style>";
+  // Cousins told apart only by being first or last children, of their parent or one above.
+  css +=
+      "<style>dl > dd:last-child > :last-child{color:#00ff00} ul.s > li:not(:first-child) > p"
+      "{margin-top:5px} ol > li > p:first-child{font-weight:bold} ol > li:first-child > p > i"
+      "{color:#ff0000} dd > :first-child{margin-bottom:2px}</style>";
+  for (int i = 0; i < 3; ++i) {
+    body += "<dl><dt>t<dd><p>a</p><dd><p>b</p><p>c</p></dl>";
+    body += "<ul class=s><li><p>a</p><li><p>b</p><p>c</p><li><p>d</p></ul>";
+    body += "<ol><li><p><i>a</i></p><p><i>b</i></p><li><p><i>c</i></p><p><i>d</i></p></ol>";
+  }
   for (const std::string& page : {css + body, body}) {
     SCOPED_TRACE(page);
     std::vector<std::string> plain = StylesRead(page, Reading::Alone);

@@ -81,6 +81,7 @@ struct Entry {
   Origin origin;
   bool positional;       // whether matching depends on the subject's siblings
   bool looksAtSiblings;  // or on the siblings of any element it walks to
+  int firstLastDepth;    // FirstLastDepth of the selector
 };
 
 struct StringHash {
@@ -343,7 +344,13 @@ struct Cascade::Impl {
       std::uint32_t o = order++;
       for (const ComplexSelector& sel : rule.selectors) {
         if (sel.neverMatches) continue;
-        Entry entry{&sel, &rule, o, origin, DependsOnSiblings(sel), LooksAtSiblings(sel)};
+        Entry entry{&sel,
+                    &rule,
+                    o,
+                    origin,
+                    DependsOnSiblings(sel),
+                    LooksAtSiblings(sel),
+                    FirstLastDepth(sel)};
         for (std::uint32_t h : sel.ancestorHashes) {
           if (h) ancestorKeys.insert(h);
         }
@@ -440,7 +447,8 @@ class Cascade::Impl::Computation {
     MatchRules();
     if (notes) {
       notes->siblingIndependent = !positional_ && !cut_;
-      notes->cousinIndependent = !looksAtSiblings_ && !cut_;
+      notes->cousinIndependent = !looksAtSiblings_ && firstLastDepth_ < 0 && !cut_;
+      notes->cousinFirstLastDepth = looksAtSiblings_ || cut_ ? -2 : firstLastDepth_;
       notes->work = work_ - workBefore_;
     }
     AddHints();
@@ -514,7 +522,11 @@ class Cascade::Impl::Computation {
       if (ancestors_ && !AncestorsMayMatch(sel)) continue;
       if (entry.positional && !positional_ && !FailsForLikeSiblings(sel, e_)) positional_ = true;
       if (entry.looksAtSiblings && !looksAtSiblings_ && !FailsForLikeCousins(sel, e_)) {
-        looksAtSiblings_ = true;
+        if (entry.firstLastDepth == 0 || entry.firstLastDepth == 1) {
+          firstLastDepth_ = std::max(firstLastDepth_, entry.firstLastDepth);
+        } else {
+          looksAtSiblings_ = true;
+        }
       }
       // Each selector has its own budget, so one costly rule cannot starve the others.
       MatchBudget budget;
@@ -678,6 +690,7 @@ class Cascade::Impl::Computation {
   bool cut_ = false;
   bool positional_ = false;
   bool looksAtSiblings_ = false;
+  int firstLastDepth_ = -1;
   std::array<Winner, kLonghandCount> winners_{};
   std::vector<CustomWinner> custom_;
   std::vector<Declaration> hints_;

@@ -116,6 +116,10 @@ class Cascade {
     // element whose own and ancestors' names and attributes are the same, and whose parent has
     // the same style, gets the very same style.
     bool cousinIndependent = false;
+    // Weaker: the rules tried look at siblings only to ask whether the element (0) or also its
+    // parent (1) is a first or last element child, so a cousin alike in that too gets the same
+    // style. -1 when cousinIndependent holds, -2 when neither does.
+    int cousinFirstLastDepth = -2;
     std::size_t work = 0;  // matching work spent, as the bound counts it
   };
 

@@ -792,6 +792,43 @@ bool LooksAtSiblings(const ComplexSelector& s) {
   return false;
 }
 
+namespace {
+
+// Whether all that a simple selector asks of siblings is whether there is one before or after.
+bool AsksOnlyFirstOrLast(const SimpleSelector& s) {
+  if (s.kind == SimpleKind::NthChild) return s.a == 0 && s.b == 1 && !s.ofType && !s.only;
+  if (s.kind == SimpleKind::Not || s.kind == SimpleKind::Is) {
+    for (const Compound& c : s.list) {
+      for (const SimpleSelector& inner : c.simples) {
+        if (SimplePositional(inner) && !AsksOnlyFirstOrLast(inner)) return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int FirstLastDepth(const ComplexSelector& s) {
+  for (Combinator c : s.combinators) {
+    if (c == Combinator::NextSibling || c == Combinator::SubsequentSibling) {
+      return kSiblingsAnywhere;
+    }
+  }
+  int depth = -1;
+  for (std::size_t i = 0; i < s.compounds.size(); ++i) {
+    for (const SimpleSelector& simple : s.compounds[i].simples) {
+      if (!SimplePositional(simple)) continue;
+      if (!AsksOnlyFirstOrLast(simple)) return kSiblingsAnywhere;
+      depth = static_cast<int>(i);
+    }
+  }
+  if (depth > 1 || (depth == 1 && s.combinators.front() != Combinator::Child)) {
+    return kSiblingsAnywhere;
+  }
+  return depth;
+}
+
 bool FailsForLikeCousins(const ComplexSelector& s, const ElementView& e) {
   if (s.neverMatches || s.compounds.empty()) return true;
   if (FixedPartFails(s.compounds.front(), e)) return true;

@@ -94,6 +94,13 @@ bool LooksAtSiblings(const ComplexSelector& s);
 // part of the compound a child combinator joins to it fails on e's parent.
 bool FailsForLikeCousins(const ComplexSelector& s, const ElementView& e);
 
+// How far up the parts of s that look at siblings reach when all they ask is whether an
+// element is its parent's first or last element child (:first-child, :last-child, also inside
+// :not() and :is()): 0 for the subject alone, 1 for the subject and its parent through a child
+// combinator. -1 when s looks at no siblings, kSiblingsAnywhere when it looks otherwise.
+constexpr int kSiblingsAnywhere = 1 << 20;
+int FirstLastDepth(const ComplexSelector& s);
+
 // Hashes of tags, ids and classes as the ancestor filter stores them.
 enum class HashKind : std::uint32_t { Tag = 0x9e3779b9u, Id = 0x85ebca6bu, Class = 0xc2b2ae35u };
 std::uint32_t KeyHash(HashKind kind, std::string_view s);
