@@ -1,7 +1,9 @@
 #include "platform/mshtml/bounds.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <deque>
 #include <unordered_map>
 #include <vector>
 
@@ -16,15 +18,6 @@ bool IsSpace(char c) {
 }
 bool IsAlpha(char c) {
   return text::IsAsciiAlpha(static_cast<unsigned char>(c));
-}
-
-// Asked of every tag: the length and first letter turn nearly every entry away before a
-// compare is called.
-bool OneOf(std::string_view name, std::initializer_list<std::string_view> set) {
-  for (std::string_view s : set) {
-    if (s.size() == name.size() && (s.empty() || s[0] == name[0]) && s == name) return true;
-  }
-  return false;
 }
 
 // What the model needs to know of a tag name, looked up once per tag.
@@ -67,9 +60,40 @@ struct NameHash {
   std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
 };
 
+// Tag names the model asks about by name get fixed numbers; others are numbered as they come.
+enum FixedTag : std::uint32_t {
+  kP,
+  kLi,
+  kUl,
+  kOl,
+  kDd,
+  kDt,
+  kDl,
+  kOption,
+  kOptgroup,
+  kTd,
+  kTh,
+  kTr,
+  kTbody,
+  kThead,
+  kTfoot,
+  kA,
+  kSvg,
+  kMath,
+  kPlaintext,
+  kH1,  // to kH6
+  kFixedTags = kH1 + 6,
+};
+constexpr std::string_view kFixedNames[kFixedTags] = {
+    "p",         "li", "ul", "ol",    "dd",    "dt",    "dl", "option", "optgroup",
+    "td",        "th", "tr", "tbody", "thead", "tfoot", "a",  "svg",    "math",
+    "plaintext", "h1", "h2", "h3",    "h4",    "h5",    "h6"};
+
 class Bounder {
  public:
-  explicit Bounder(std::string_view in) : in_(in) {}
+  explicit Bounder(std::string_view in) : in_(in) {
+    for (std::string_view name : kFixedNames) Id(name);
+  }
 
   // False when the markup needs no change (nearly every page); out_ is then left empty.
   bool Run(std::string& out) {
@@ -86,6 +110,35 @@ class Bounder {
   }
 
  private:
+  struct Tag {
+    std::string name;
+    std::uint8_t tagClass;
+    bool twoLettersFromH;  // h1 to h6, and any other such name, which a heading closes
+    int open;              // how many are open
+  };
+
+  // One lookup per tag in the markup; everything after works on the number.
+  // A page uses a few dozen names, so a slot picked by length and two letters nearly always
+  // holds the name already and spares the hash.
+  std::uint32_t Id(std::string_view name) {
+    if (name.empty()) return Lookup(name);
+    std::uint32_t& slot = recent_[(name.size() * 37 + static_cast<unsigned char>(name[0]) * 5 +
+                                   static_cast<unsigned char>(name.back())) &
+                                  (kRecent - 1)];
+    if (slot && tags_[slot - 1].name == name) return slot - 1;
+    std::uint32_t id = Lookup(name);
+    slot = id + 1;
+    return id;
+  }
+  std::uint32_t Lookup(std::string_view name) {
+    auto it = ids_.find(name);
+    if (it != ids_.end()) return it->second;
+    auto id = static_cast<std::uint32_t>(tags_.size());
+    tags_.push_back({std::string(name), ClassOf(name), name.size() == 2 && name[0] == 'h', 0});
+    ids_.emplace(tags_.back().name, id);
+    return id;
+  }
+
   // The output is the input with a few pieces replaced, written out only once one is.
   void Replace(std::size_t from, std::size_t to, std::string_view with) {
     if (!changed_) {
@@ -121,11 +174,11 @@ class Bounder {
     }
     std::size_t tagStart = i_;
     i_ += nameStart;
-    std::string name;
-    while (i_ < in_.size() && !IsSpace(in_[i_]) && in_[i_] != '/' && in_[i_] != '>') {
-      name.push_back(AsciiLower(in_[i_]));
-      ++i_;
-    }
+    const std::size_t nameFrom = i_;
+    while (i_ < in_.size() && !IsSpace(in_[i_]) && in_[i_] != '/' && in_[i_] != '>') ++i_;
+    name_.assign(in_.substr(nameFrom, i_ - nameFrom));
+    for (char& c : name_) c = AsciiLower(c);
+    const std::uint32_t id = Id(name_);
     // Attributes, as the tokenizer splits them.
     std::size_t kept = 0;
     bool selfClosing = false;
@@ -163,16 +216,16 @@ class Bounder {
     }
     if (i_ < in_.size()) ++i_;
     if (end) {
-      EndTag(name);
+      EndTag(id);
       return;
     }
-    const std::uint8_t tagClass = ClassOf(name);
-    StartTag(name, tagClass, selfClosing, tagStart);
+    const std::uint8_t tagClass = tags_[id].tagClass;
+    StartTag(id, selfClosing, tagStart);
     if (dropTo > dropFrom) Replace(dropFrom, dropTo, {});
-    if (name == "plaintext") {
+    if (id == kPlaintext) {
       i_ = in_.size();
     } else if (tagClass & kRawText) {
-      SkipRawText(name);
+      SkipRawText(tags_[id].name);
     }
   }
 
@@ -193,68 +246,69 @@ class Bounder {
     }
   }
 
-  // Pops to the nearest open element named one of `names`, looking no further than a scope
-  // boundary (or `stopAt`).
-  void CloseNearest(std::initializer_list<std::string_view> names,
-                    std::initializer_list<std::string_view> stopAt = {}) {
+  // Pops to the nearest open element that is one of `ids`, looking no further than a scope
+  // boundary (or one of `stopAt`).
+  void CloseNearest(std::initializer_list<std::uint32_t> ids,
+                    std::initializer_list<std::uint32_t> stopAt = {}) {
     // Most tags have none of these open: the counts spare the walk down the stack.
     bool any = false;
-    for (auto n : names) any |= Count(n) > 0;
+    for (std::uint32_t id : ids) any |= tags_[id].open > 0;
     if (!any) return;
+    auto in = [](std::uint32_t id, std::initializer_list<std::uint32_t> set) {
+      return std::find(set.begin(), set.end(), id) != set.end();
+    };
     for (std::size_t k = open_.size(); k-- > 0;) {
-      const std::string& n = open_[k].name;
-      if (OneOf(n, names)) {
+      const std::uint32_t id = open_[k].id;
+      if (in(id, ids)) {
         PopTo(k);
         return;
       }
-      if ((open_[k].tagClass & kScopeBoundary) || OneOf(n, stopAt)) return;
+      if ((tags_[id].tagClass & kScopeBoundary) || in(id, stopAt)) return;
     }
   }
 
-  int Count(std::string_view name) const {
-    auto it = counts_.find(name);
-    return it == counts_.end() ? 0 : it->second;
-  }
-  void Push(const std::string& name, std::uint8_t tagClass, bool foreign) {
-    open_.push_back({name, tagClass, foreign});
-    ++counts_[name];
+  void Push(std::uint32_t id, bool foreign) {
+    open_.push_back({id, foreign});
+    ++tags_[id].open;
   }
   void PopTo(std::size_t size) {
     while (open_.size() > size) {
-      --counts_[open_.back().name];
+      --tags_[open_.back().id].open;
       open_.pop_back();
     }
   }
+  static bool IsHeading(std::uint32_t id) { return id >= kH1 && id < kH1 + 6; }
 
-  void StartTag(const std::string& name, std::uint8_t tagClass, bool selfClosing, std::size_t at) {
+  void StartTag(std::uint32_t id, bool selfClosing, std::size_t at) {
+    const std::uint8_t tagClass = tags_[id].tagClass;
     bool foreign = !open_.empty() && open_.back().foreign;
     if (!foreign) {
-      if (tagClass & kClosesParagraph) CloseNearest({"p"});
-      if (name == "li") CloseNearest({"li"}, {"ul", "ol"});
-      if (name == "dd" || name == "dt") CloseNearest({"dd", "dt"}, {"dl"});
-      if (name == "option" || name == "optgroup") CloseNearest({"option"});
-      if (name == "td" || name == "th") CloseNearest({"td", "th"}, {"tr", "tbody"});
-      if (name == "tr") CloseNearest({"tr"}, {"tbody", "thead", "tfoot"});
-      if (name == "a") CloseNearest({"a"});
-      if (name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6' &&
-          !open_.empty() && open_.back().name.size() == 2 && open_.back().name[0] == 'h')
+      if (tagClass & kClosesParagraph) CloseNearest({kP});
+      if (id == kLi) CloseNearest({kLi}, {kUl, kOl});
+      if (id == kDd || id == kDt) CloseNearest({kDd, kDt}, {kDl});
+      if (id == kOption || id == kOptgroup) CloseNearest({kOption});
+      if (id == kTd || id == kTh) CloseNearest({kTd, kTh}, {kTr, kTbody});
+      if (id == kTr) CloseNearest({kTr}, {kTbody, kThead, kTfoot});
+      if (id == kA) CloseNearest({kA});
+      if (IsHeading(id) && !open_.empty() && tags_[open_.back().id].twoLettersFromH) {
         PopTo(open_.size() - 1);
+      }
       if (tagClass & kVoid) return;
     } else if (selfClosing) {
       return;
     }
     // The cap leaves room for html and body, which the parser adds around everything.
     if (open_.size() + 2 >= kMaxNestingDepth) {
-      Replace(at, at, "</" + open_.back().name + ">");
+      Replace(at, at, "</" + tags_[open_.back().id].name + ">");
       PopTo(open_.size() - 1);
     }
-    Push(name, tagClass, foreign || name == "svg" || name == "math");
+    Push(id, foreign || id == kSvg || id == kMath);
   }
 
-  void EndTag(const std::string& name) {
-    if (Count(name) == 0) return;
+  void EndTag(std::uint32_t id) {
+    if (tags_[id].open == 0) return;
     for (std::size_t k = open_.size(); k-- > 0;) {
-      if (open_[k].name == name) {
+      if (open_[k].id == id) {
         PopTo(k);
         return;
       }
@@ -262,8 +316,7 @@ class Bounder {
   }
 
   struct Open {
-    std::string name;
-    std::uint8_t tagClass;
+    std::uint32_t id;
     bool foreign;
   };
   std::string_view in_;
@@ -271,8 +324,12 @@ class Bounder {
   std::size_t copied_ = 0;
   bool changed_ = false;
   std::string out_;
+  std::string name_;      // the current tag's name, lower case
+  std::deque<Tag> tags_;  // a deque, so the names ids_ views stay where they are
+  std::unordered_map<std::string_view, std::uint32_t, NameHash, std::equal_to<>> ids_;
   std::vector<Open> open_;
-  std::unordered_map<std::string, int, NameHash, std::equal_to<>> counts_;
+  static constexpr std::size_t kRecent = 256;
+  std::array<std::uint32_t, kRecent> recent_{};  // id + 1 of a name seen; 0 for none
 };
 
 }  // namespace
