@@ -184,7 +184,8 @@ void Tree::Build(const void* gumboOutput, ParserArena& arena) {
     n->attrBegin = static_cast<std::uint32_t>(attrs_.size());
     for (unsigned i = 0; i < e.attributes.length; ++i) {
       auto* a = static_cast<GumboAttribute*>(e.attributes.data[i]);
-      auto name = attributeNames_.emplace(a->name).first;
+      auto name = attributeNames_.find(std::string_view(a->name));
+      if (name == attributeNames_.end()) name = attributeNames_.emplace(a->name).first;
       attrs_.push_back({*name, a->value});
       arena.Release(const_cast<char*>(a->name));
       arena.Release(const_cast<char*>(a->value));

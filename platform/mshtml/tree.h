@@ -135,7 +135,12 @@ class Tree {
   std::string baseUrl_;
   std::deque<Node> nodes_;
   std::deque<std::string> names_;  // local names the parser does not know
-  std::unordered_set<std::string> attributeNames_;
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  // Found by view, so a name already kept costs no string.
+  std::unordered_set<std::string, NameHash, std::equal_to<>> attributeNames_;
   std::vector<Attribute> attrs_;
   std::string text_;
   Node* root_ = nullptr;
