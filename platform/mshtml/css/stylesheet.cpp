@@ -325,12 +325,73 @@ class SheetParser {
   bool seenRule_ = false;
 };
 
+namespace {
+
+// Where a rule of the top level ends, told token by token as RuleList would find it: an
+// at-rule at its ";" or the end of its block, a qualified rule at the end of its block, with
+// the nesting of blocks and parentheses counted the same way.
+class TopLevelItem {
+ public:
+  // Whether t ends the item it belongs to (white space and <!-- --> between items end none).
+  bool Ends(const Token& t) {
+    if (state_ == State::Between) {
+      if (t.type == TokenType::Whitespace || t.type == TokenType::Cdo || t.type == TokenType::Cdc) {
+        return false;
+      }
+      if (t.type == TokenType::AtKeyword) {
+        state_ = State::AtPrelude;
+        return false;
+      }
+      state_ = State::Prelude;
+    }
+    if (want_.empty()) {
+      if (state_ == State::AtPrelude && t.type == TokenType::Semicolon) return Done();
+      if (state_ != State::Block && t.type == TokenType::LeftBrace) {
+        state_ = State::Block;
+        want_.push_back(TokenType::RightBrace);
+        return false;
+      }
+      if (IsOpener(t.type)) want_.push_back(CloserOf(t.type));
+      return false;
+    }
+    if (IsOpener(t.type)) {
+      want_.push_back(CloserOf(t.type));
+    } else if (t.type == want_.back()) {
+      want_.pop_back();
+      if (want_.empty() && state_ == State::Block) return Done();
+    }
+    return false;
+  }
+
+ private:
+  enum class State : std::uint8_t { Between, AtPrelude, Prelude, Block };
+  bool Done() {
+    state_ = State::Between;
+    return true;
+  }
+  State state_ = State::Between;
+  std::vector<TokenType> want_;
+};
+
+}  // namespace
+
+// The sheet is read one rule of the top level at a time, so only that rule's tokens are held:
+// a sheet of many rules costs the rules, not every token of it at once.
 ParsedStyleSheet::ParsedStyleSheet(std::string_view css) {
   if (css.size() > kMaxBytes) css = css.substr(0, kMaxBytes);
-  Tokenizer tokenizer;
-  std::vector<Token> tokens = tokenizer.Tokenize(css);
+  TokenStream stream(css);
   SheetParser parser(*this);
-  parser.RuleList(tokens.data(), tokens.data() + tokens.size(), true, 0);
+  TopLevelItem item;
+  std::vector<Token> tokens;
+  Token t;
+  while (stream.Next(t)) {
+    tokens.push_back(t);
+    if (item.Ends(t)) {
+      parser.RuleList(tokens.data(), tokens.data() + tokens.size(), true, 0);
+      tokens.clear();
+    }
+  }
+  if (!tokens.empty()) parser.RuleList(tokens.data(), tokens.data() + tokens.size(), true, 0);
 }
 
 std::shared_ptr<const StyleSheet> StyleSheet::Parse(std::string_view css) {

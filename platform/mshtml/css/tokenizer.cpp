@@ -400,4 +400,22 @@ std::vector<Token> Tokenizer::Tokenize(std::string_view css) {
   return out;
 }
 
+struct TokenStream::Impl {
+  explicit Impl(std::string_view css) : lexer(css, arena) {}
+  std::deque<std::string> arena;
+  Lexer lexer;
+  std::size_t given = 0;
+};
+
+TokenStream::TokenStream(std::string_view css) : impl_(std::make_unique<Impl>(css)) {}
+TokenStream::~TokenStream() = default;
+
+bool TokenStream::Next(Token& token) {
+  if (impl_->given >= Tokenizer::kMaxTokens) return false;
+  token = impl_->lexer.Next();
+  if (token.raw.empty()) return false;
+  ++impl_->given;
+  return true;
+}
+
 }  // namespace platform::mshtml::css

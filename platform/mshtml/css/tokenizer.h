@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,22 @@ class Tokenizer {
 
  private:
   std::deque<std::string> arena_;
+};
+
+// The same tokens one at a time, for a reader that keeps only a few at once. Unescaped
+// strings live in the stream, so it must outlive the tokens.
+class TokenStream {
+ public:
+  explicit TokenStream(std::string_view css);
+  ~TokenStream();
+  TokenStream(const TokenStream&) = delete;
+  TokenStream& operator=(const TokenStream&) = delete;
+  // False at the end, or once Tokenizer::kMaxTokens have been given.
+  bool Next(Token& token);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 // ASCII lower case, for identifiers compared case-insensitively.
