@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -12,10 +13,9 @@ using platform::mshtml::css::Tokenizer;
 using platform::mshtml::css::TokenType;
 
 // One letter per token kind, values in brackets: "I[a] S D[.]".
-std::string Describe(std::string_view css) {
-  Tokenizer tk;
+std::string Describe(const std::vector<Token>& tokens) {
   std::string out;
-  for (const Token& t : tk.Tokenize(css)) {
+  for (const Token& t : tokens) {
     if (!out.empty()) out += ' ';
     switch (t.type) {
       case TokenType::Ident:
@@ -95,6 +95,20 @@ std::string Describe(std::string_view css) {
   return out;
 }
 
+std::string Describe(std::string_view css) {
+  Tokenizer tk;
+  return Describe(tk.Tokenize(css));
+}
+
+// The same tokens one at a time, as a sheet is read.
+std::string DescribeStream(std::string_view css) {
+  platform::mshtml::css::TokenStream stream(css);
+  std::vector<Token> tokens;
+  Token t;
+  while (stream.Next(t)) tokens.push_back(t);
+  return Describe(tokens);
+}
+
 TEST(Tokenizer, Kinds) {
   const std::pair<const char*, const char*> cases[] = {
       {"a-b _c -d --e", "I[a-b] _ I[_c] _ I[-d] _ I[--e]"},
@@ -114,6 +128,7 @@ TEST(Tokenizer, Kinds) {
   for (const auto& [in, out] : cases) {
     SCOPED_TRACE(in);
     EXPECT_EQ(Describe(in), out);
+    EXPECT_EQ(DescribeStream(in), out);
   }
 }
 
