@@ -561,12 +561,14 @@ bool Tree::SameNameAndAttributes(const Node& a, const Node& b) const {
 // A previous element sibling, a few at most, whose style n would get from the cascade as well:
 // the same parent (so the same ancestors), name and attributes, and no rule tried on it that
 // looks at siblings. Lists, table rows and runs of paragraphs are mostly such siblings.
-const Tree::StyleSlot* Tree::LikeSibling(const Node& n) const {
+const Tree::StyleSlot* Tree::LikeSibling(const Node& n, std::uint64_t lineage) const {
   constexpr int kLookBack = 4;
   int looked = 0;
   for (const Node* s = n.prevElement; s && looked < kLookBack; s = s->prevElement, ++looked) {
     const StyleSlot& slot = styles_[s->order];
-    if (slot.generation == generation_ && slot.shareable && SameNameAndAttributes(*s, n))
+    // Siblings share their ancestors, so a like one has the same lineage hash.
+    if (slot.generation == generation_ && slot.shareable && slot.lineage == lineage &&
+        SameNameAndAttributes(*s, n))
       return &slot;
   }
   return nullptr;
@@ -633,7 +635,7 @@ void Tree::ComputeStyle(const Node& x) {
   const std::uint64_t key =
       mix(lineage, x.parent ? styles_[x.parent->order].record : 0xFFFFFFFFull);
   if (!x.IsComment()) {
-    const StyleSlot* like = LikeSibling(x);
+    const StyleSlot* like = LikeSibling(x, lineage);
     if (!like) like = LikeCousin(x, key);
     if (!like) like = LikeCousin(x, FirstLastKey(key, x));
     if (like && cascade_.ChargeReuse(like->work)) {

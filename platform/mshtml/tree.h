@@ -166,7 +166,7 @@ class Tree {
     std::uint32_t alike = 0;
   };
   void ComputeStyle(const Node& n);
-  const StyleSlot* LikeSibling(const Node& n) const;
+  const StyleSlot* LikeSibling(const Node& n, std::uint64_t lineage) const;
   const StyleSlot* LikeCousin(const Node& n, std::uint64_t key) const;
   // Alike as far as the cascade can tell: the same name and the same attributes of use to
   // it (css::Cascade::UseOf), in the same order.
