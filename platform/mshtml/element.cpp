@@ -5,6 +5,7 @@
 #include "platform/mshtml/computed_style.h"
 #include "platform/mshtml/element_links.h"
 #include "platform/mshtml/element_text.h"
+#include "platform/mshtml/element_views.h"
 #include "platform/mshtml/objects.h"
 #include "platform/text/text.h"
 
@@ -14,6 +15,8 @@ extern "C" const IID IID_IElementLinks = {
     0x6E5B0121, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x21}};
 extern "C" const IID IID_IElementText = {
     0x6E5B0122, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x22}};
+extern "C" const IID IID_IElementViews = {
+    0x6E5B0123, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x23}};
 
 namespace platform::mshtml {
 
@@ -116,7 +119,8 @@ using ElementBase = com::Object<ElementObject, com::Dispatched<IHTMLElement, IID
                                 com::Dispatched<IHTMLCommentElement, IID_IHTMLCommentElement>,
                                 com::Answers<IComputedStyleRecord, IID_IComputedStyleRecord>,
                                 com::Answers<IElementLinks, IID_IElementLinks>,
-                                com::Answers<IElementText, IID_IElementText>>;
+                                com::Answers<IElementText, IID_IElementText>,
+                                com::Answers<IElementViews, IID_IElementViews>>;
 
 class ElementObject final : public ElementBase, LiveObject {
   friend ElementBase;
@@ -253,6 +257,42 @@ class ElementObject final : public ElementBase, LiveObject {
   HRESULT HasShownText(BOOL* shown) override {
     if (!shown) return E_POINTER;
     *shown = tree_->HasShownText(*node_) ? TRUE : FALSE;
+    return S_OK;
+  }
+
+  // IElementViews
+  HRESULT GetLocalName(const char** name, UINT* length) override {
+    if (!name || !length) return E_POINTER;
+    *name = node_->name.data();
+    *length = static_cast<UINT>(node_->name.size());
+    return S_OK;
+  }
+  HRESULT LendAdjacentText(AdjacentPlace where, const char16_t** text, UINT* length) override {
+    if (!text || !length) return E_POINTER;
+    *text = nullptr;
+    *length = 0;
+    Tree::Where at;
+    switch (where) {
+      case AdjacentPlace::kBeforeBegin:
+        at = Tree::Where::BeforeBegin;
+        break;
+      case AdjacentPlace::kAfterBegin:
+        at = Tree::Where::AfterBegin;
+        break;
+      case AdjacentPlace::kBeforeEnd:
+        at = Tree::Where::BeforeEnd;
+        break;
+      case AdjacentPlace::kAfterEnd:
+        at = Tree::Where::AfterEnd;
+        break;
+      default:
+        return E_INVALIDARG;
+    }
+    // One buffer a thread, so that its storage serves run after run.
+    thread_local std::u16string lent;
+    tree_->AdjacentText(*node_, at, lent);
+    *text = lent.data();
+    *length = static_cast<UINT>(lent.size());
     return S_OK;
   }
 

@@ -11,6 +11,7 @@
 #include "platform/mshtml/bounds.h"
 #include "platform/mshtml/parser_arena.h"
 #include "platform/mshtml/url.h"
+#include "platform/text/text.h"
 #include "platform/text/unicode_space.h"
 
 namespace platform::mshtml {
@@ -44,9 +45,12 @@ bool IsBlockForText(std::string_view n) {
 
 enum class Space { Collapse, PreserveBreaks, Preserve };
 
-void AppendCollapsed(std::string_view raw, Space mode, std::string& out) {
+// Out is a std::string, or a std::u16string when raw is ASCII (each byte is then its character).
+template <typename Out>
+void AppendCollapsed(std::string_view raw, Space mode, Out& out) {
+  using Ch = typename Out::value_type;
   if (mode == Space::Preserve) {
-    out.append(raw);
+    out.append(raw.begin(), raw.end());
     return;
   }
   bool inRun = false;
@@ -57,11 +61,17 @@ void AppendCollapsed(std::string_view raw, Space mode, std::string& out) {
       runHasBreak |= c == '\n';
       continue;
     }
-    if (inRun) out.push_back(mode == Space::PreserveBreaks && runHasBreak ? '\n' : ' ');
+    if (inRun) out.push_back(mode == Space::PreserveBreaks && runHasBreak ? Ch('\n') : Ch(' '));
     inRun = runHasBreak = false;
-    out.push_back(c);
+    out.push_back(static_cast<Ch>(c));
   }
-  if (inRun) out.push_back(mode == Space::PreserveBreaks && runHasBreak ? '\n' : ' ');
+  if (inRun) out.push_back(mode == Space::PreserveBreaks && runHasBreak ? Ch('\n') : Ch(' '));
+}
+
+bool IsAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
 }
 
 }  // namespace
@@ -338,7 +348,13 @@ std::vector<Node*> Tree::Children(const Node* n) const {
 
 // ---------------------------------------------------------------------------------------------
 std::u16string Tree::Collapse(std::string_view raw, const Node& container) {
-  if (raw.empty()) return {};
+  std::u16string out;
+  CollapseInto(raw, container, out);
+  return out;
+}
+
+void Tree::CollapseInto(std::string_view raw, const Node& container, std::u16string& out) {
+  if (raw.empty()) return;
   Space mode = Space::Collapse;
   const std::string& ws = StyleOf(container).Get(css::Property::WhiteSpace);
   if (ws == "pre" || ws == "pre-wrap" || ws == "break-spaces") {
@@ -355,12 +371,25 @@ std::u16string Tree::Collapse(std::string_view raw, const Node& container) {
       }
     }
   }
-  std::string out;
-  AppendCollapsed(raw, mode, out);
-  return com::Utf8ToUtf16(out);
+  // Most runs are ASCII and go straight into UTF-16; collapsing never makes or splits a
+  // multi-byte sequence, so the others may be collapsed first and decoded after.
+  if (IsAscii(raw)) {
+    AppendCollapsed(raw, mode, out);
+    return;
+  }
+  std::string collapsed;
+  AppendCollapsed(raw, mode, collapsed);
+  text::DecodeUtf8(collapsed, out, text::OnInvalid::kReplace);
 }
 
 std::u16string Tree::AdjacentText(const Node& n, Where where) {
+  std::u16string out;
+  AdjacentText(n, where, out);
+  return out;
+}
+
+void Tree::AdjacentText(const Node& n, Where where, std::u16string& out) {
+  out.clear();
   const Node* container = nullptr;
   TextSpan span;
   switch (where) {
@@ -377,19 +406,19 @@ std::u16string Tree::AdjacentText(const Node& n, Where where) {
       }
       break;
     case Where::AfterBegin:
-      if (n.IsComment()) return {};
+      if (n.IsComment()) return;
       container = &n;
       span = n.firstChild ? n.firstChild->textBefore : n.textEnd;
       break;
     case Where::BeforeEnd:
-      if (n.IsComment()) return {};
+      if (n.IsComment()) return;
       container = &n;
       span = n.textEnd;
       break;
   }
   // Most elements stand next to another with nothing between.
-  if (span.length == 0 || !container || IsHiddenText(*container)) return {};
-  return Collapse(Text(span), *container);
+  if (span.length == 0 || !container || IsHiddenText(*container)) return;
+  CollapseInto(Text(span), *container, out);
 }
 
 std::u16string Tree::InnerText(const Node& n) {

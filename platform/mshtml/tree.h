@@ -110,6 +110,8 @@ class Tree {
   // Text as the page displays it.
   enum class Where { BeforeBegin, AfterBegin, BeforeEnd, AfterEnd };
   std::u16string AdjacentText(const Node& n, Where where);
+  // The same text into out (emptied first), whose storage a caller may keep from run to run.
+  void AdjacentText(const Node& n, Where where, std::u16string& out);
   std::u16string InnerText(const Node& n);
   // Whether InnerText(n) would hold anything but Unicode white space; stops at the first
   // character that is not.
@@ -130,6 +132,8 @@ class Tree {
   void Build(const void* gumboOutput, ParserArena& arena);
   void ResolveBase();
   std::u16string Collapse(std::string_view raw, const Node& container);
+  // Appends raw as its container displays it to out.
+  void CollapseInto(std::string_view raw, const Node& container, std::u16string& out);
 
   std::string url_;
   std::string baseUrl_;
