@@ -10,6 +10,11 @@ namespace {
 enum class Marker { kNone, kEnd, kStart, kExceptStart, kExceptEnd };
 
 Marker ClassifyComment(const CHtmlPageConverter& conv, IDispatch* node) {
+  // Without markers no comment is one, and the comment's text need not be made.
+  if (conv.m_strEndComment.empty() && conv.m_strStartComment.empty() &&
+      conv.m_strStartExceptComment.empty() && conv.m_strEndExceptComment.empty()) {
+    return Marker::kNone;
+  }
   ComPtr<IHTMLCommentElement> comment;
   if (FAILED(node->QueryInterface(IID_IHTMLCommentElement, comment.ReleaseAndGetVoidAddress())) ||
       !comment) {
@@ -69,13 +74,14 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
     ComPtr<IHTMLElement> nextLinked;  // the child to walk next; NULL after the last
     Marker marker = Marker::kNone;
     bool hides = false;  // its content is not shown
+    ElementFacts facts;  // what its start read, for its end
   };
   std::vector<Level> levels;
 
   auto enter = [&](ComPtr<IDispatch> n, ComPtr<IHTMLElement> e) {
     Level level;
     level.marker = ClassifyComment(*this, n.Get());
-    level.hides = StartElement(n.Get(), e.Get()) == 3;
+    level.hides = StartElement(n.Get(), e.Get(), level.facts) == 3;
     if (level.hides) ++m_nHiddenDepth;
     ComPtr<IElementLinks> links;
     if (SUCCEEDED(e.As(IID_IElementLinks, std::addressof(links))) && links) {
@@ -116,7 +122,7 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
       enter(std::move(child), std::move(childElement));
       continue;
     }
-    EndElement(top.node.Get(), top.element.Get());
+    EndElement(top.node.Get(), top.element.Get(), top.facts);
     if (top.hides) --m_nHiddenDepth;
     switch (top.marker) {
       case Marker::kEnd:
