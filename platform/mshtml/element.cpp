@@ -288,9 +288,7 @@ class ElementObject final : public ElementBase, LiveObject {
       default:
         return E_INVALIDARG;
     }
-    // One buffer a thread, so that its storage serves run after run.
-    thread_local std::u16string lent;
-    tree_->AdjacentText(*node_, at, lent);
+    std::u16string_view lent = tree_->LendAdjacentText(*node_, at);
     *text = lent.data();
     *length = static_cast<UINT>(lent.size());
     return S_OK;

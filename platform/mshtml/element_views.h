@@ -17,7 +17,8 @@ struct IElementViews : IUnknown {
   // gives in ASCII upper case ("!" for a comment); good while the element is held.
   virtual HRESULT GetLocalName(const char** name, UINT* length) = 0;
   // *text, *length: the text getAdjacentText gives at where, in UTF-16 and not NUL-terminated;
-  // an empty run has length 0. Good until the next LendAdjacentText on this thread.
+  // an empty run has length 0. Good until the next LendAdjacentText on an element of the
+  // same document.
   virtual HRESULT LendAdjacentText(AdjacentPlace where, const char16_t** text, UINT* length) = 0;
 
  protected:

@@ -45,13 +45,13 @@ bool IsBlockForText(std::string_view n) {
 
 enum class Space { Collapse, PreserveBreaks, Preserve };
 
-// Out is a std::string, or a std::u16string when raw is ASCII (each byte is then its character).
-template <typename Out>
-void AppendCollapsed(std::string_view raw, Space mode, Out& out) {
-  using Ch = typename Out::value_type;
+// Writes raw as collapsed to w, which has room for raw.size() characters; returns the end of
+// what it wrote. With char16_t each byte is its character: raw must then be ASCII.
+template <typename Ch>
+Ch* WriteCollapsed(std::string_view raw, Space mode, Ch* w) {
   if (mode == Space::Preserve) {
-    out.append(raw.begin(), raw.end());
-    return;
+    for (char c : raw) *w++ = static_cast<Ch>(c);
+    return w;
   }
   bool inRun = false;
   bool runHasBreak = false;
@@ -61,17 +61,27 @@ void AppendCollapsed(std::string_view raw, Space mode, Out& out) {
       runHasBreak |= c == '\n';
       continue;
     }
-    if (inRun) out.push_back(mode == Space::PreserveBreaks && runHasBreak ? Ch('\n') : Ch(' '));
+    if (inRun) *w++ = mode == Space::PreserveBreaks && runHasBreak ? Ch('\n') : Ch(' ');
     inRun = runHasBreak = false;
-    out.push_back(static_cast<Ch>(c));
+    *w++ = static_cast<Ch>(c);
   }
-  if (inRun) out.push_back(mode == Space::PreserveBreaks && runHasBreak ? Ch('\n') : Ch(' '));
+  if (inRun) *w++ = mode == Space::PreserveBreaks && runHasBreak ? Ch('\n') : Ch(' ');
+  return w;
+}
+
+// Appends raw as collapsed to out: collapsing never gives more characters than it takes.
+template <typename Out>
+void AppendCollapsed(std::string_view raw, Space mode, Out& out) {
+  const std::size_t base = out.size();
+  out.resize(base + raw.size());
+  auto* end = WriteCollapsed(raw, mode, out.data() + base);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 bool IsAscii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
+  unsigned char any = 0;
+  for (char c : s) any |= static_cast<unsigned char>(c);
+  return any < 0x80;
 }
 
 }  // namespace
