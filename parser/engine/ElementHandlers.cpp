@@ -30,9 +30,10 @@ struct TagName {
   std::string_view name;
   Tag tag;
 };
-constexpr TagName kTags[] = {{"ADDRESS", Tag::kBlock},
-                             {"BLOCKQUOTE", Tag::kBlock},
-                             {"DIV", Tag::kBlock},
+// By length, so that a name is compared with the entries of its own length only.
+constexpr TagName kTags[] = {{"P", Tag::kBlock},
+                             {"A", Tag::kA},
+                             {"I", Tag::kI},
                              {"DL", Tag::kBlock},
                              {"H1", Tag::kBlock},
                              {"H2", Tag::kBlock},
@@ -41,43 +42,63 @@ constexpr TagName kTags[] = {{"ADDRESS", Tag::kBlock},
                              {"H5", Tag::kBlock},
                              {"H6", Tag::kBlock},
                              {"OL", Tag::kOl},
-                             {"P", Tag::kBlock},
-                             {"PRE", Tag::kBlock},
-                             {"TABLE", Tag::kBlock},
                              {"UL", Tag::kUl},
                              {"DT", Tag::kBlock},
                              {"DD", Tag::kBlock},
                              {"LI", Tag::kLi},
-                             {"SECTION", Tag::kBlock},
-                             {"ARTICLE", Tag::kBlock},
-                             {"FIGURE", Tag::kBlock},
-                             {"HEADER", Tag::kBlock},
-                             {"FOOTER", Tag::kBlock},
-                             {"NAV", Tag::kBlock},
-                             {"MAIN", Tag::kBlock},
-                             {"ASIDE", Tag::kBlock},
-                             {"FIGCAPTION", Tag::kBlock},
-                             {"CENTER", Tag::kBlock},
-                             {"DETAILS", Tag::kBlock},
-                             {"SUMMARY", Tag::kBlock},
-                             {"FORM", Tag::kBlock},
-                             {"FIELDSET", Tag::kBlock},
                              {"HR", Tag::kHr},
-                             {"NOSCRIPT", Tag::kNoscript},
-                             {"TEMPLATE", Tag::kTemplate},
-                             {"A", Tag::kA},
                              {"BR", Tag::kBr},
-                             {"I", Tag::kI},
-                             {"IMG", Tag::kImg},
                              {"TR", Tag::kTr},
                              {"TH", Tag::kTh},
                              {"TD", Tag::kTd},
-                             {"RUBY", Tag::kRuby},
                              {"RB", Tag::kRb},
-                             {"/RB", Tag::kEndRb},
                              {"RT", Tag::kRt},
-                             {"RP", Tag::kRp}};
+                             {"RP", Tag::kRp},
+                             {"DIV", Tag::kBlock},
+                             {"PRE", Tag::kBlock},
+                             {"NAV", Tag::kBlock},
+                             {"IMG", Tag::kImg},
+                             {"/RB", Tag::kEndRb},
+                             {"MAIN", Tag::kBlock},
+                             {"FORM", Tag::kBlock},
+                             {"RUBY", Tag::kRuby},
+                             {"TABLE", Tag::kBlock},
+                             {"ASIDE", Tag::kBlock},
+                             {"FIGURE", Tag::kBlock},
+                             {"HEADER", Tag::kBlock},
+                             {"FOOTER", Tag::kBlock},
+                             {"CENTER", Tag::kBlock},
+                             {"ADDRESS", Tag::kBlock},
+                             {"SECTION", Tag::kBlock},
+                             {"ARTICLE", Tag::kBlock},
+                             {"DETAILS", Tag::kBlock},
+                             {"SUMMARY", Tag::kBlock},
+                             {"FIELDSET", Tag::kBlock},
+                             {"NOSCRIPT", Tag::kNoscript},
+                             {"TEMPLATE", Tag::kTemplate},
+                             {"BLOCKQUOTE", Tag::kBlock},
+                             {"FIGCAPTION", Tag::kBlock}};
 constexpr std::size_t kLongestTag = 10;
+constexpr std::size_t kTagCount = sizeof kTags / sizeof kTags[0];
+
+// Where the entries of each length begin; kTagCount past the last.
+struct TagIndex {
+  std::size_t first[kLongestTag + 2] = {};
+  constexpr TagIndex() {
+    std::size_t at = 0;
+    for (std::size_t length = 0; length <= kLongestTag + 1; ++length) {
+      while (at < kTagCount && kTags[at].name.size() < length) ++at;
+      first[length] = at;
+    }
+  }
+};
+constexpr TagIndex kTagIndex;
+constexpr bool SortedByLength() {
+  for (std::size_t i = 1; i < kTagCount; ++i)
+    if (kTags[i].name.size() < kTags[i - 1].name.size()) return false;
+  return kTags[kTagCount - 1].name.size() <= kLongestTag;
+}
+static_assert(SortedByLength(), "kTags must be ordered by length, none past kLongestTag");
 
 // The tag of a name as get_tagName gives it (upper case); upper: ASCII letters of name are
 // taken in upper case first, as get_tagName makes them from the model's own names. Any other
@@ -93,8 +114,8 @@ Tag ClassifyTag(std::basic_string_view<Ch> name, bool upper) {
     folded[i] = static_cast<char>(c);
   }
   std::string_view key(folded, name.size());
-  for (const TagName& t : kTags) {
-    if (t.name.size() == key.size() && t.name[0] == key[0] && t.name == key) return t.tag;
+  for (std::size_t i = kTagIndex.first[key.size()]; i < kTagIndex.first[key.size() + 1]; ++i) {
+    if (kTags[i].name[0] == key[0] && kTags[i].name == key) return kTags[i].tag;
   }
   return Tag::kOther;
 }
