@@ -165,7 +165,8 @@ class CHtmlPageConverter {
   // Targets still waiting at the end of a document go to the last block placed.
   void SettlePendingTargets();
   // The link address without the document's own address (or its downloaded copy's) in front.
-  std::u16string StripOwnAddress(const std::u16string& href) const;
+  // A view into href.
+  std::u16string_view StripOwnAddress(std::u16string_view href) const;
 
   // Images.
   int AddImage(IDispatch* node, IHTMLElement* element);
