@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -53,8 +54,9 @@ class CStyleReader {
 
  private:
   void ApplyWholeStyle(const CTextStyle& style, CNBKTextObject* text, bool withBlockBack);
-  std::unique_ptr<CTextStyle> ReadStyleAgainst(const CElementStyle& style,
-                                               const CTextStyle* enclosing);
+  // What ReadStyle gives, as a value.
+  CTextStyle Read(const CElementStyle& style);
+  CTextStyle ReadStyleAgainst(const CElementStyle& style, const CTextStyle* enclosing);
 
   // Records already read, by the model's record and what of the enclosing record they use.
   struct StyleKey {
@@ -73,7 +75,9 @@ class CStyleReader {
   };
   std::unordered_map<StyleKey, CTextStyle, StyleKeyHash> m_read;
 
-  std::vector<std::unique_ptr<CTextStyle>> m_styles;
+  // In place rather than one allocation an element; a deque, so that a record handed out stays
+  // where it is while others are pushed. Records handed out from const calls may be changed.
+  mutable std::deque<CTextStyle> m_styles;
   // The size relative sizes are taken against when no enclosing record gives one.
   WORD m_nBaseFontSize = 100;
 };
