@@ -181,6 +181,7 @@ class CHtmlPageConverter {
   std::u16string m_strTocTitle;
   CStyleReader m_styleReader;
   std::u16string m_strPendingText;
+  std::u16string m_strPiece;  // AppendText's, kept for its storage
   CNBKTocObject* m_pToc = nullptr;
   std::u16string m_strObject;
   std::u16string m_strServer;

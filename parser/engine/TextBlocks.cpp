@@ -97,9 +97,9 @@ void CHtmlPageConverter::CollectAdjacentText(IElementViews* views, IHTMLElement2
 
 void CHtmlPageConverter::FlushPendingText() {
   if (m_strPendingText.empty() || !m_pTextObject) return;
-  std::u16string text;
-  text.swap(m_strPendingText);
-  AppendText(text);
+  // Cleared after rather than swapped out, so that its storage serves the next text.
+  AppendText(m_strPendingText);
+  m_strPendingText.clear();
 }
 
 void CHtmlPageConverter::AppendText(const std::u16string& text) {
@@ -115,7 +115,8 @@ void CHtmlPageConverter::AppendText(const std::u16string& text) {
     } else {
       if (first > 0 && !m_bAtLineStart) m_bBlankOwed = true;
       std::size_t last = line.find_last_not_of(u' ');
-      std::u16string piece;
+      std::u16string& piece = m_strPiece;
+      piece.clear();
       if (m_bBlankOwed || !m_strItemMarker.empty()) {
         piece = m_strItemMarker;
         m_strItemMarker.clear();
