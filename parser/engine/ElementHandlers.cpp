@@ -205,7 +205,7 @@ int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element, Ele
   // Content that is not shown is not converted (the old code converted display:none, the hidden
   // attribute and NOSCRIPT alike). The walker still goes through it for marker comments.
   if (tag == Tag::kNoscript || tag == Tag::kTemplate ||
-      style.Text(StyleProp::kDisplay) == u"none") {
+      style.TextIs(StyleProp::kDisplay, u"none")) {
     return 3;
   }
 

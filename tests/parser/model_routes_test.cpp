@@ -66,6 +66,12 @@ TEST(StyleRouteTest, RecordAndCurrentStyleAgree) {
       StyleValue b = viaCom.Get(p);
       EXPECT_EQ(a.kind, b.kind);
       EXPECT_EQ(textA, b.text ? std::u16string(b.text) : u"");
+      // The comparison that reads the record in place answers as a comparison of the text.
+      std::u16string text(viaCom.Text(p));
+      for (std::u16string other : {text, text + u"x", std::u16string(u"none"),
+                                   std::u16string(u"\u00e9t\u00e9"), std::u16string()}) {
+        EXPECT_EQ(direct.TextIs(p, other), text == other) << U8(other);
+      }
     }
     // The same text style, on the parent's as the enclosing one.
     CStyleReader one, two;
