@@ -506,6 +506,9 @@ bool Tree::HasShownText(const Node& n) const {
     }
     return false;
   };
+  // Most elements asked have text of their own at their start: the walk below reads that run
+  // first too, so the answer is the same without making its stack.
+  if (shown(Text(n.firstChild ? n.firstChild->textBefore : n.textEnd))) return true;
   struct Frame {
     const Node* node;
     const Node* next;
