@@ -78,13 +78,13 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
   };
   std::vector<Level> levels;
 
-  auto enter = [&](ComPtr<IDispatch> n, ComPtr<IHTMLElement> e) {
+  // links: e's own, when the caller has them already.
+  auto enter = [&](ComPtr<IDispatch> n, ComPtr<IHTMLElement> e, ComPtr<IElementLinks> links) {
     Level level;
     level.marker = ClassifyComment(*this, n.Get());
     level.hides = StartElement(n.Get(), e.Get(), level.facts) == 3;
     if (level.hides) ++m_nHiddenDepth;
-    ComPtr<IElementLinks> links;
-    if (SUCCEEDED(e.As(IID_IElementLinks, std::addressof(links))) && links) {
+    if (links || (SUCCEEDED(e.As(IID_IElementLinks, std::addressof(links))) && links)) {
       level.linked = true;
       if (FAILED(links->GetFirstChild(&level.nextLinked))) level.nextLinked = nullptr;
     } else {
@@ -94,7 +94,7 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
     level.element = std::move(e);
     levels.push_back(std::move(level));
   };
-  enter(ComPtr<IDispatch>(node), std::move(element));
+  enter(ComPtr<IDispatch>(node), std::move(element), nullptr);
 
   while (!levels.empty()) {
     Level& top = levels.back();
@@ -105,9 +105,9 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
           FAILED(links->GetNextSibling(&top.nextLinked))) {
         top.nextLinked = nullptr;
       }
-      ComPtr<IDispatch> childNode;
-      if (FAILED(child.As(IID_IDispatch, std::addressof(childNode))) || !childNode) continue;
-      enter(std::move(childNode), std::move(child));
+      // An element is a dispatch interface of itself: the node needs no query.
+      ComPtr<IDispatch> childNode(static_cast<IDispatch*>(child.Get()));
+      enter(std::move(childNode), std::move(child), std::move(links));
       continue;
     }
     if (top.next < top.count) {
@@ -119,7 +119,7 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
       ComPtr<IHTMLElement> childElement;
       if (FAILED(child.As(IID_IHTMLElement, std::addressof(childElement))) || !childElement)
         continue;
-      enter(std::move(child), std::move(childElement));
+      enter(std::move(child), std::move(childElement), nullptr);
       continue;
     }
     EndElement(top.node.Get(), top.element.Get(), top.facts);
