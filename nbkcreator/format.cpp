@@ -123,15 +123,6 @@ void Scramble(std::uint8_t* data, std::size_t size, std::uint16_t key) {
   }
 }
 
-void ByteWriter::U16(std::uint16_t v) {
-  m_buf.push_back(static_cast<std::uint8_t>(v));
-  m_buf.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void ByteWriter::U32(std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) m_buf.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 void ByteWriter::U64(std::uint64_t v) {
   for (int i = 0; i < 8; ++i) m_buf.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }

@@ -57,8 +57,14 @@ void Scramble(std::uint8_t* data, std::size_t size, std::uint16_t key);
 class ByteWriter {
  public:
   void U8(std::uint8_t v) { m_buf.push_back(v); }
-  void U16(std::uint16_t v);
-  void U32(std::uint32_t v);
+  // Inline: a stream is written a word at a time.
+  void U16(std::uint16_t v) {
+    m_buf.push_back(static_cast<std::uint8_t>(v));
+    m_buf.push_back(static_cast<std::uint8_t>(v >> 8));
+  }
+  void U32(std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) m_buf.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  }
   void I32(std::int32_t v) { U32(static_cast<std::uint32_t>(v)); }
   void U64(std::uint64_t v);
   void Str(std::u16string_view s);
