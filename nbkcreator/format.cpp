@@ -8,9 +8,10 @@ namespace nbk {
 
 namespace {
 
-// Slice-by-8 tables: the reader checks every byte of a book on each append, so this matters.
+// Slice-by-16 tables: the reader checks every byte of a book on each append, and nbclip reads
+// each book it writes back, so this matters.
 struct CrcTables {
-  std::array<std::array<std::uint32_t, 256>, 8> t{};
+  std::array<std::array<std::uint32_t, 256>, 16> t{};
   CrcTables() {
     for (std::uint32_t i = 0; i < 256; ++i) {
       std::uint32_t c = i;
@@ -18,7 +19,7 @@ struct CrcTables {
       t[0][i] = c;
     }
     for (std::uint32_t i = 0; i < 256; ++i) {
-      for (int s = 1; s < 8; ++s) t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFF];
+      for (int s = 1; s < 16; ++s) t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFF];
     }
   }
 };
@@ -58,6 +59,18 @@ const char* ImageTypeName(ImageType type) {
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc) {
   const auto& t = Tables().t;
   crc = ~crc;
+  while (size >= 16) {
+    std::uint32_t lo =
+        crc ^
+        (static_cast<std::uint32_t>(data[0]) | static_cast<std::uint32_t>(data[1]) << 8 |
+         static_cast<std::uint32_t>(data[2]) << 16 | static_cast<std::uint32_t>(data[3]) << 24);
+    crc = t[15][lo & 0xFF] ^ t[14][(lo >> 8) & 0xFF] ^ t[13][(lo >> 16) & 0xFF] ^ t[12][lo >> 24] ^
+          t[11][data[4]] ^ t[10][data[5]] ^ t[9][data[6]] ^ t[8][data[7]] ^ t[7][data[8]] ^
+          t[6][data[9]] ^ t[5][data[10]] ^ t[4][data[11]] ^ t[3][data[12]] ^ t[2][data[13]] ^
+          t[1][data[14]] ^ t[0][data[15]];
+    data += 16;
+    size -= 16;
+  }
   while (size >= 8) {
     std::uint32_t lo =
         crc ^
