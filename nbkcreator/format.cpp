@@ -158,38 +158,6 @@ void ByteWriter::Str(std::u16string_view s) {
   for (char16_t c : s) U16(static_cast<std::uint16_t>(c));
 }
 
-bool ByteReader::Take(std::size_t n, const std::uint8_t*& p) {
-  if (!m_ok || n > m_data.size() - m_pos) {
-    m_ok = false;
-    return false;
-  }
-  p = m_data.data() + m_pos;
-  m_pos += n;
-  return true;
-}
-
-bool ByteReader::U8(std::uint8_t& v) {
-  const std::uint8_t* p;
-  if (!Take(1, p)) return false;
-  v = p[0];
-  return true;
-}
-
-bool ByteReader::U16(std::uint16_t& v) {
-  const std::uint8_t* p;
-  if (!Take(2, p)) return false;
-  v = static_cast<std::uint16_t>(p[0] | p[1] << 8);
-  return true;
-}
-
-bool ByteReader::U32(std::uint32_t& v) {
-  const std::uint8_t* p;
-  if (!Take(4, p)) return false;
-  v = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-      static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-  return true;
-}
-
 bool ByteReader::I32(std::int32_t& v) {
   std::uint32_t u;
   if (!U32(u)) return false;
