@@ -294,10 +294,21 @@ void Tree::ResolveBase() {
       break;
     }
   }
+  fragmentBase_ = ResolveUrl(baseUrl_, "#");
 }
 
 std::string Tree::Resolve(std::string_view ref) const {
-  return ResolveUrl(baseUrl_, CleanUrlAttribute(ref));
+  std::string clean = CleanUrlAttribute(ref);
+  // Links within the page are most of a page's links. A reference that is a fragment only
+  // keeps the base up to its own fragment (or, for a base that is no hierarchy, the whole base)
+  // and adds the fragment, which is what resolving "#" gave, followed by the fragment.
+  if (!clean.empty() && clean[0] == '#') {
+    std::string resolved;
+    resolved.reserve(fragmentBase_.size() + clean.size() - 1);
+    resolved.append(fragmentBase_).append(clean, 1);
+    return resolved;
+  }
+  return ResolveUrl(baseUrl_, clean);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -142,6 +142,7 @@ class Tree {
 
   std::string url_;
   std::string baseUrl_;
+  std::string fragmentBase_;  // "#" resolved against baseUrl_: what a fragment follows
   std::deque<Node> nodes_;
   std::deque<std::string> names_;  // local names the parser does not know
   std::unordered_set<std::string> attributeNames_;
