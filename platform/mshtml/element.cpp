@@ -32,6 +32,16 @@ void detail::CountObject(int delta) {
 }
 
 BSTR Bstr(std::string_view utf8) {
+  // Names, ids, addresses and style values are nearly always ASCII: widened straight into the
+  // BSTR, without a string between.
+  unsigned char any = 0;
+  for (char c : utf8) any |= static_cast<unsigned char>(c);
+  if (any < 0x80 && utf8.size() <= 0xFFFFFFFFu) {
+    BSTR b = SysAllocStringLen(nullptr, static_cast<UINT>(utf8.size()));
+    if (!b) return nullptr;
+    for (std::size_t i = 0; i < utf8.size(); ++i) b[i] = static_cast<char16_t>(utf8[i]);
+    return b;
+  }
   return SysAllocString(com::Utf8ToUtf16(utf8));
 }
 BSTR Bstr(const std::u16string& text) {
