@@ -155,7 +155,14 @@ void ByteWriter::U64(std::uint64_t v) {
 
 void ByteWriter::Str(std::u16string_view s) {
   U32(static_cast<std::uint32_t>(s.size()));
-  for (char16_t c : s) U16(static_cast<std::uint16_t>(c));
+  // Sized once and written through a pointer: most of a book's bytes are text.
+  const std::size_t at = m_buf.size();
+  m_buf.resize(at + 2 * s.size());
+  std::uint8_t* w = m_buf.data() + at;
+  for (char16_t c : s) {
+    *w++ = static_cast<std::uint8_t>(c);
+    *w++ = static_cast<std::uint8_t>(c >> 8);
+  }
 }
 
 bool ByteReader::I32(std::int32_t& v) {
