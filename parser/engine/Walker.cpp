@@ -77,10 +77,13 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
     ElementFacts facts;  // what its start read, for its end
   };
   std::vector<Level> levels;
+  levels.reserve(64);
 
   // links: e's own, when the caller has them already.
+  // Made in place at the top of the stack (a reference taken to the old top before is stale
+  // after it).
   auto enter = [&](ComPtr<IDispatch> n, ComPtr<IHTMLElement> e, ComPtr<IElementLinks> links) {
-    Level level;
+    Level& level = levels.emplace_back();
     level.marker = ClassifyComment(*this, n.Get());
     level.hides = StartElement(n.Get(), e.Get(), level.facts) == 3;
     if (level.hides) ++m_nHiddenDepth;
@@ -92,7 +95,6 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
     }
     level.node = std::move(n);
     level.element = std::move(e);
-    levels.push_back(std::move(level));
   };
   enter(ComPtr<IDispatch>(node), std::move(element), nullptr);
 
