@@ -79,9 +79,8 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
   std::vector<Level> levels;
   levels.reserve(64);
 
-  // links: e's own, when the caller has them already.
-  // Made in place at the top of the stack (a reference taken to the old top before is stale
-  // after it).
+  // Pushes the level of e, made in place (a reference to the old top is stale after it); links
+  // are e's own when the caller has them already.
   auto enter = [&](ComPtr<IDispatch> n, ComPtr<IHTMLElement> e, ComPtr<IElementLinks> links) {
     Level& level = levels.emplace_back();
     level.marker = ClassifyComment(*this, n.Get());
