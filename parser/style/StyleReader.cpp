@@ -123,18 +123,21 @@ CTextStyle CStyleReader::ReadStyleAgainst(const CElementStyle& style, const CTex
 
 void CStyleReader::PushStyle(const CElementStyle& style) {
   m_styles.push_back(Read(style));
+  m_stack.push_back(&m_styles.back());
 }
 
 void CStyleReader::PopStyle() {
-  if (!m_styles.empty()) m_styles.pop_back();
+  if (m_styles.empty()) return;
+  m_stack.pop_back();
+  m_styles.pop_back();
 }
 
 CTextStyle* CStyleReader::GetTopStyle() const {
-  return m_styles.empty() ? nullptr : &m_styles.back();
+  return m_stack.empty() ? nullptr : m_stack.back();
 }
 
 CTextStyle* CStyleReader::GetEnclosingStyle() const {
-  return m_styles.size() < 2 ? nullptr : &m_styles[m_styles.size() - 2];
+  return m_stack.size() < 2 ? nullptr : m_stack[m_stack.size() - 2];
 }
 
 void CStyleReader::ApplyWholeStyle(const CTextStyle& style, CNBKTextObject* text,

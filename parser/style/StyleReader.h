@@ -31,7 +31,7 @@ class CStyleReader {
   // The top record (the element being handled); NULL on an empty stack.
   CTextStyle* GetTopStyle() const;
   CTextStyle* GetEnclosingStyle() const;
-  size_t Depth() const { return m_styles.size(); }
+  size_t Depth() const { return m_stack.size(); }
   WORD BaseFontSize() const { return m_nBaseFontSize; }
 
   // The top record's whole style with its block background; -1 without text or style.
@@ -76,8 +76,10 @@ class CStyleReader {
   std::unordered_map<StyleKey, CTextStyle, StyleKeyHash> m_read;
 
   // In place rather than one allocation an element; a deque, so that a record handed out stays
-  // where it is while others are pushed. Records handed out from const calls may be changed.
-  mutable std::deque<CTextStyle> m_styles;
+  // where it is while others are pushed.
+  std::deque<CTextStyle> m_styles;
+  // The same records by address, which a deque does not find by position as cheaply.
+  std::vector<CTextStyle*> m_stack;
   // The size relative sizes are taken against when no enclosing record gives one.
   WORD m_nBaseFontSize = 100;
 };
