@@ -121,16 +121,18 @@ class CurrentStyle final
 
 class ElementObject;
 // One object per element, answering the family interfaces only for elements of the family.
+// QueryInterface tries the interfaces in this order, so those a walk asks of every element
+// come first.
 using ElementBase = com::Object<ElementObject, com::Dispatched<IHTMLElement, IID_IHTMLElement>,
                                 com::Dispatched<IHTMLElement2, IID_IHTMLElement2>,
+                                com::Answers<IComputedStyleRecord, IID_IComputedStyleRecord>,
+                                com::Answers<IElementViews, IID_IElementViews>,
+                                com::Answers<IElementLinks, IID_IElementLinks>,
+                                com::Answers<IElementText, IID_IElementText>,
                                 com::Dispatched<IHTMLAnchorElement, IID_IHTMLAnchorElement>,
                                 com::Dispatched<IHTMLImgElement, IID_IHTMLImgElement>,
                                 com::Dispatched<IHTMLHRElement, IID_IHTMLHRElement>,
-                                com::Dispatched<IHTMLCommentElement, IID_IHTMLCommentElement>,
-                                com::Answers<IComputedStyleRecord, IID_IComputedStyleRecord>,
-                                com::Answers<IElementLinks, IID_IElementLinks>,
-                                com::Answers<IElementText, IID_IElementText>,
-                                com::Answers<IElementViews, IID_IElementViews>>;
+                                com::Dispatched<IHTMLCommentElement, IID_IHTMLCommentElement>>;
 
 class ElementObject final : public ElementBase, LiveObject {
   friend ElementBase;
