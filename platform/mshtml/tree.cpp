@@ -28,10 +28,22 @@ bool OneOf(std::string_view name, std::initializer_list<std::string_view> set) {
   return false;
 }
 
-// Elements whose text is never displayed.
+// Elements whose text is never displayed. Asked for the container of every run of text, so the
+// length picks the one or two names to compare.
 bool IsHiddenText(const Node& n) {
-  return n.kind == NodeKind::Element &&
-         OneOf(n.name, {"script", "style", "template", "head", "title", "noframes"});
+  if (n.kind != NodeKind::Element) return false;
+  switch (n.name.size()) {
+    case 4:
+      return n.name == "head";
+    case 5:
+      return n.name == "style" || n.name == "title";
+    case 6:
+      return n.name == "script";
+    case 8:
+      return n.name == "template" || n.name == "noframes";
+    default:
+      return false;
+  }
 }
 
 bool IsBlockForText(std::string_view n) {
