@@ -3,7 +3,6 @@
 // methods may cast `this` down to them.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -120,7 +119,9 @@ class BookImpl {
   T* Make(Args&&... args) {
     auto object = std::make_unique<T>(m_owner, m_nextId++, std::forward<Args>(args)...);
     T* raw = object.get();
-    m_byId[static_cast<std::uint32_t>(raw->GetObjID())] = raw;
+    const auto id = static_cast<std::uint32_t>(raw->GetObjID());
+    if (!m_objects.empty() && id <= m_lastId) m_idsAscending = false;
+    m_lastId = id;
     m_objects.push_back(std::move(object));
     return raw;
   }
@@ -136,8 +137,11 @@ class BookImpl {
 
   CNBKBook* m_owner;
   std::uint32_t m_nextId = 1;
+  // In the order made. Ids rise one by one, so Find bisects; only a book whose stored next id
+  // wrapped around breaks the order, and is then searched from the newest back.
   std::vector<std::unique_ptr<CNBKObject>> m_objects;
-  std::map<std::uint32_t, CNBKObject*> m_byId;
+  std::uint32_t m_lastId = 0;
+  bool m_idsAscending = true;
 
   std::u16string m_fileName;
   std::uint16_t m_scrambleKey = 0;

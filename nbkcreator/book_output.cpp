@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -29,8 +30,20 @@ BookImpl::~BookImpl() {
 }
 
 CNBKObject* BookImpl::Find(unsigned long id) const {
-  auto it = m_byId.find(static_cast<std::uint32_t>(id));
-  return it == m_byId.end() ? nullptr : it->second;
+  const auto key = static_cast<std::uint32_t>(id);
+  auto idOf = [](const std::unique_ptr<CNBKObject>& o) {
+    return static_cast<std::uint32_t>(o->GetObjID());
+  };
+  if (m_idsAscending) {
+    auto it = std::lower_bound(
+        m_objects.begin(), m_objects.end(), key,
+        [&](const std::unique_ptr<CNBKObject>& o, std::uint32_t k) { return idOf(o) < k; });
+    return it != m_objects.end() && idOf(*it) == key ? it->get() : nullptr;
+  }
+  for (auto it = m_objects.rbegin(); it != m_objects.rend(); ++it) {
+    if (idOf(*it) == key) return it->get();
+  }
+  return nullptr;
 }
 
 const ImageData* BookImpl::FindImage(std::uint32_t id) const {

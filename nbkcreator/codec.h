@@ -46,6 +46,9 @@ bool IsSaneDesign(const Design& design);
 // Builds text streams; the writer's text objects keep one each.
 class StreamBuilder {
  public:
+  // A block's stream starts with its whole style, five attributes: room for them and some
+  // text at once spares the reallocations of growing from one byte.
+  StreamBuilder() { m_w.Buffer().reserve(64); }
   void Text(std::u16string_view text);
   void Command(std::uint16_t code, const std::uint16_t* data, std::uint16_t words);
   void Attr(std::uint16_t tag, std::uint32_t value);

@@ -57,8 +57,14 @@ void Scramble(std::uint8_t* data, std::size_t size, std::uint16_t key);
 class ByteWriter {
  public:
   void U8(std::uint8_t v) { m_buf.push_back(v); }
-  void U16(std::uint16_t v);
-  void U32(std::uint32_t v);
+  // Inline: a stream is written a word at a time.
+  void U16(std::uint16_t v) {
+    m_buf.push_back(static_cast<std::uint8_t>(v));
+    m_buf.push_back(static_cast<std::uint8_t>(v >> 8));
+  }
+  void U32(std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) m_buf.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  }
   void I32(std::int32_t v) { U32(static_cast<std::uint32_t>(v)); }
   void U64(std::uint64_t v);
   void Str(std::u16string_view s);
@@ -76,9 +82,26 @@ class ByteWriter {
 class ByteReader {
  public:
   explicit ByteReader(std::span<const std::uint8_t> data) : m_data(data) {}
-  bool U8(std::uint8_t& v);
-  bool U16(std::uint16_t& v);
-  bool U32(std::uint32_t& v);
+  // Inline, as the writer's words: a stream is read back a word at a time.
+  bool U8(std::uint8_t& v) {
+    const std::uint8_t* p;
+    if (!Take(1, p)) return false;
+    v = p[0];
+    return true;
+  }
+  bool U16(std::uint16_t& v) {
+    const std::uint8_t* p;
+    if (!Take(2, p)) return false;
+    v = static_cast<std::uint16_t>(p[0] | p[1] << 8);
+    return true;
+  }
+  bool U32(std::uint32_t& v) {
+    const std::uint8_t* p;
+    if (!Take(4, p)) return false;
+    v = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    return true;
+  }
   bool I32(std::int32_t& v);
   bool U64(std::uint64_t& v);
   bool Str(std::u16string& s);
@@ -89,7 +112,15 @@ class ByteReader {
   std::size_t Position() const { return m_pos; }
 
  private:
-  bool Take(std::size_t n, const std::uint8_t*& p);
+  bool Take(std::size_t n, const std::uint8_t*& p) {
+    if (!m_ok || n > m_data.size() - m_pos) {
+      m_ok = false;
+      return false;
+    }
+    p = m_data.data() + m_pos;
+    m_pos += n;
+    return true;
+  }
   std::span<const std::uint8_t> m_data;
   std::size_t m_pos = 0;
   bool m_ok = true;

@@ -1,9 +1,9 @@
 // What each element becomes: block elements open and close text blocks, inline elements flush
 // the gathered text and switch text attributes, and a few tags send text commands, a rule, a
 // link or an image.
-#include <array>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "parser/engine/HtmlPageConverter.h"
 #include "parser/style/WideText.h"
@@ -20,26 +20,108 @@ constexpr unsigned short CMD_RUBY_BASE_END = 0xF5AC;
 constexpr unsigned short CMD_RUBY_TEXT_START = 0xF5AD;
 constexpr unsigned short CMD_RUBY_TEXT_END = 0xF5AE;
 
+using Tag = ElementTag;
+
 // The old block set, and the elements of later HTML (and the old CENTER) that a browser
 // lays out as blocks too; the old code made them inline, so the entries of a table of contents made
-// of a definition list ran together and list items ran into each other.
-constexpr std::array<std::u16string_view, 32> kBlockTags = {
-    u"ADDRESS", u"BLOCKQUOTE", u"DIV",  u"DL",      u"H1",      u"H2",         u"H3",
-    u"H4",      u"H5",         u"H6",   u"OL",      u"P",       u"PRE",        u"TABLE",
-    u"UL",      u"DT",         u"DD",   u"LI",      u"SECTION", u"ARTICLE",    u"FIGURE",
-    u"HEADER",  u"FOOTER",     u"NAV",  u"MAIN",    u"ASIDE",   u"FIGCAPTION", u"CENTER",
-    u"DETAILS", u"SUMMARY",    u"FORM", u"FIELDSET"};
+// of a definition list ran together and list items ran into each other. NOSCRIPT and TEMPLATE
+// are never shown.
+struct TagName {
+  std::string_view name;
+  Tag tag;
+};
+// By length, so that a name is compared with the entries of its own length only.
+constexpr TagName kTags[] = {{"P", Tag::kBlock},
+                             {"A", Tag::kA},
+                             {"I", Tag::kI},
+                             {"DL", Tag::kBlock},
+                             {"H1", Tag::kBlock},
+                             {"H2", Tag::kBlock},
+                             {"H3", Tag::kBlock},
+                             {"H4", Tag::kBlock},
+                             {"H5", Tag::kBlock},
+                             {"H6", Tag::kBlock},
+                             {"OL", Tag::kOl},
+                             {"UL", Tag::kUl},
+                             {"DT", Tag::kBlock},
+                             {"DD", Tag::kBlock},
+                             {"LI", Tag::kLi},
+                             {"HR", Tag::kHr},
+                             {"BR", Tag::kBr},
+                             {"TR", Tag::kTr},
+                             {"TH", Tag::kTh},
+                             {"TD", Tag::kTd},
+                             {"RB", Tag::kRb},
+                             {"RT", Tag::kRt},
+                             {"RP", Tag::kRp},
+                             {"DIV", Tag::kBlock},
+                             {"PRE", Tag::kBlock},
+                             {"NAV", Tag::kBlock},
+                             {"IMG", Tag::kImg},
+                             {"/RB", Tag::kEndRb},
+                             {"MAIN", Tag::kBlock},
+                             {"FORM", Tag::kBlock},
+                             {"RUBY", Tag::kRuby},
+                             {"TABLE", Tag::kBlock},
+                             {"ASIDE", Tag::kBlock},
+                             {"FIGURE", Tag::kBlock},
+                             {"HEADER", Tag::kBlock},
+                             {"FOOTER", Tag::kBlock},
+                             {"CENTER", Tag::kBlock},
+                             {"ADDRESS", Tag::kBlock},
+                             {"SECTION", Tag::kBlock},
+                             {"ARTICLE", Tag::kBlock},
+                             {"DETAILS", Tag::kBlock},
+                             {"SUMMARY", Tag::kBlock},
+                             {"FIELDSET", Tag::kBlock},
+                             {"NOSCRIPT", Tag::kNoscript},
+                             {"TEMPLATE", Tag::kTemplate},
+                             {"BLOCKQUOTE", Tag::kBlock},
+                             {"FIGCAPTION", Tag::kBlock}};
+constexpr std::size_t kLongestTag = 10;
+constexpr std::size_t kTagCount = sizeof kTags / sizeof kTags[0];
 
-bool IsBlockTag(std::u16string_view tag) {
-  for (std::u16string_view block : kBlockTags) {
-    if (tag == block) return true;
+// Where the entries of each length begin; kTagCount past the last.
+struct TagIndex {
+  std::size_t first[kLongestTag + 2] = {};
+  constexpr TagIndex() {
+    std::size_t at = 0;
+    for (std::size_t length = 0; length <= kLongestTag + 1; ++length) {
+      while (at < kTagCount && kTags[at].name.size() < length) ++at;
+      first[length] = at;
+    }
   }
-  return false;
+};
+constexpr TagIndex kTagIndex;
+constexpr bool SortedByLength() {
+  for (std::size_t i = 1; i < kTagCount; ++i)
+    if (kTags[i].name.size() < kTags[i - 1].name.size()) return false;
+  return kTags[kTagCount - 1].name.size() <= kLongestTag;
+}
+static_assert(SortedByLength(), "kTags must be ordered by length, none past kLongestTag");
+
+// The tag of a name as get_tagName gives it (upper case); upper: ASCII letters of name are
+// taken in upper case first, as get_tagName makes them from the model's own names. Any other
+// character matches no entry.
+template <typename Ch>
+Tag ClassifyTag(std::basic_string_view<Ch> name, bool upper) {
+  if (name.empty() || name.size() > kLongestTag) return Tag::kOther;
+  char folded[kLongestTag];
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    auto c = static_cast<std::make_unsigned_t<Ch>>(name[i]);
+    if (c >= 0x80 || c == 0) return Tag::kOther;
+    if (upper && c >= 'a' && c <= 'z') c = static_cast<decltype(c)>(c - 32);
+    folded[i] = static_cast<char>(c);
+  }
+  std::string_view key(folded, name.size());
+  for (std::size_t i = kTagIndex.first[key.size()]; i < kTagIndex.first[key.size() + 1]; ++i) {
+    if (kTags[i].name[0] == key[0] && kTags[i].name == key) return kTags[i].tag;
+  }
+  return Tag::kOther;
 }
 
-// Elements whose content is never shown.
-bool IsHiddenTag(std::u16string_view tag) {
-  return tag == u"NOSCRIPT" || tag == u"TEMPLATE";
+bool IsBlock(Tag tag) {
+  return tag == Tag::kBlock || tag == Tag::kOl || tag == Tag::kUl || tag == Tag::kLi;
 }
 
 std::u16string AttributeOf(IHTMLElement* element, const char16_t* name) {
@@ -67,14 +149,6 @@ long IntAttribute(IHTMLElement* element, const char16_t* name, long fallback) {
   return nbparser::WideToInt(trimmed);
 }
 
-CElementStyle StyleOf(IDispatch* node, ComPtr<IHTMLElement2>* element2) {
-  if (FAILED(node->QueryInterface(IID_IHTMLElement2, element2->ReleaseAndGetVoidAddress())) ||
-      !*element2) {
-    return CElementStyle();
-  }
-  return CElementStyle::Of(element2->Get());
-}
-
 WORD RuleStyleCode(std::u16string_view border) {
   if (border == u"dotted") return 64;
   if (border == u"dashed") return 32;
@@ -84,33 +158,61 @@ WORD RuleStyleCode(std::u16string_view border) {
 
 }  // namespace
 
-int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element) {
+bool CHtmlPageConverter::ElementFacts::ReadTag(IHTMLElement* element) {
+  if (tagRead) return !tagFailed;
+  tagRead = true;
+  const char* name = nullptr;
+  UINT length = 0;
+  if (views && SUCCEEDED(views->GetLocalName(&name, &length)) && name) {
+    tag = ClassifyTag(std::string_view(name, length), true);
+    return true;
+  }
+  BStr tagName;
+  if (!element || FAILED(element->get_tagName(&tagName)) || !tagName) {
+    tagFailed = true;
+    return false;
+  }
+  tag = ClassifyTag(std::u16string_view(tagName.Get(), tagName.Length()), false);
+  return true;
+}
+
+int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element, ElementFacts& facts) {
   if (!element || !node) return -1;
-  ComPtr<IHTMLElement2> element2;
-  CElementStyle style = StyleOf(node, std::addressof(element2));
+  if (FAILED(node->QueryInterface(IID_IHTMLElement2, facts.element2.ReleaseAndGetVoidAddress())) ||
+      !facts.element2) {
+    facts.element2 = nullptr;
+    return -1;
+  }
+  facts.style = CElementStyle::Of(facts.element2.Get());
+  const CElementStyle& style = facts.style;
   if (!style) return -1;
+  if (FAILED(facts.element2->QueryInterface(IID_IElementViews,
+                                            facts.views.ReleaseAndGetVoidAddress()))) {
+    facts.views = nullptr;
+  }
 
   m_styleReader.PushStyle(style);
   if (!m_bOutputOn || m_bInExcept || m_nHiddenDepth > 0) return 2;
 
-  BStr tagName;
-  if (FAILED(element->get_tagName(&tagName)) || !tagName) return -3;
-  std::u16string_view tag(tagName.Get(), tagName.Length());
+  if (!facts.ReadTag(element)) return -3;
+  const Tag tag = facts.tag;
 
   // The text before the element belongs to the enclosing element, with its white-space.
   const CTextStyle* enclosing = m_styleReader.GetEnclosingStyle();
-  CollectAdjacentText(element2.Get(), u"beforeBegin", enclosing && enclosing->m_bPreserveSpace);
+  CollectAdjacentText(facts.views.Get(), facts.element2.Get(), AdjacentPlace::kBeforeBegin,
+                      enclosing && enclosing->m_bPreserveSpace);
 
   // Content that is not shown is not converted (the old code converted display:none, the hidden
   // attribute and NOSCRIPT alike). The walker still goes through it for marker comments.
-  if (IsHiddenTag(tag) || style.Text(StyleProp::kDisplay) == u"none") {
+  if (tag == Tag::kNoscript || tag == Tag::kTemplate ||
+      style.TextIs(StyleProp::kDisplay, u"none")) {
     return 3;
   }
 
   BStr id;
   element->get_id(&id);
 
-  if (IsBlockTag(tag) || tag == u"HR") {
+  if (IsBlock(tag) || tag == Tag::kHr) {
     if (m_pTextObject) {
       FlushPendingText();
       CloseTextBlock();
@@ -120,15 +222,15 @@ int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element) {
       PlaceLooseText(CElementStyle());
     }
     if (id.Length() > 0) MarkTarget(id.Str());
-    if (tag == u"HR") AddHorizontalRule(node, style);
-    if (tag == u"OL" || tag == u"UL") {
+    if (tag == Tag::kHr) AddHorizontalRule(node, style);
+    if (tag == Tag::kOl || tag == Tag::kUl) {
       ListLevel level;
-      level.ordered = tag == u"OL";
+      level.ordered = tag == Tag::kOl;
       level.next = level.ordered ? IntAttribute(element, u"start", 1) : 1;
       m_lists.push_back(level);
     }
     OpenTextBlock(style);
-    if (tag == u"LI") {
+    if (tag == Tag::kLi) {
       // The marker stands before the item's first text, in whichever block that goes.
       if (!m_lists.empty() && m_lists.back().ordered) {
         ListLevel& list = m_lists.back();
@@ -151,30 +253,30 @@ int CHtmlPageConverter::StartElement(IDispatch* node, IHTMLElement* element) {
   auto command = [this](unsigned short code) {
     if (m_pTextObject) m_pTextObject->AddCommand(code, nullptr, 0);
   };
-  if (tag == u"A") {
+  if (tag == Tag::kA) {
     HandleAnchor(node);
     BeginInlineStyle(element);
-  } else if (tag == u"BR") {
+  } else if (tag == Tag::kBr) {
     AddLineBreak();
-  } else if (tag == u"I") {
+  } else if (tag == Tag::kI) {
     command(CMD_ITALIC_START);
     BeginInlineStyle(element);
-  } else if (tag == u"IMG") {
+  } else if (tag == Tag::kImg) {
     int placed = m_nImagesPlaced;
     AddImage(node, element);
     if (m_nImagesPlaced == placed) AddAltText(element);
-  } else if (tag == u"TR") {
+  } else if (tag == Tag::kTr) {
     EndTableRowLine();
     BeginInlineStyle(element);
-  } else if (tag == u"RUBY") {
+  } else if (tag == Tag::kRuby) {
     // The blank before a ruby stays out of its base text.
     PayOwedBlank();
     command(CMD_RUBY_START);
-  } else if (tag == u"RB") {
+  } else if (tag == Tag::kRb) {
     command(CMD_RUBY_BASE_START);
-  } else if (tag == u"RT") {
+  } else if (tag == Tag::kRt) {
     command(CMD_RUBY_TEXT_START);
-  } else if (tag == u"RP") {
+  } else if (tag == Tag::kRp) {
     // The parenthesis around a reading is dropped at its end.
   } else {
     BeginInlineStyle(element);
@@ -190,28 +292,27 @@ void CHtmlPageConverter::AddAltText(IHTMLElement* element) {
   AppendText(std::u16string(text));
 }
 
-int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element) {
+int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element, ElementFacts& facts) {
   if (!element || !node) return -1;
   if (!m_bOutputOn || m_bInExcept || m_nHiddenDepth > 0) {
     m_styleReader.PopStyle();
     return 2;
   }
-  ComPtr<IHTMLElement2> element2;
-  CElementStyle style = StyleOf(node, std::addressof(element2));
+  const CElementStyle& style = facts.style;
   if (!style) return -1;
-  BStr tagName;
-  if (FAILED(element->get_tagName(&tagName)) || !tagName) {
+  if (!facts.ReadTag(element)) {
     // The start pushed a style for this element; keep the stack in step with the nesting.
     m_styleReader.PopStyle();
     return -3;
   }
-  std::u16string_view tag(tagName.Get(), tagName.Length());
+  const Tag tag = facts.tag;
 
   const CTextStyle* own = m_styleReader.GetTopStyle();
-  CollectAdjacentText(element2.Get(), u"beforeEnd", own && own->m_bPreserveSpace);
+  CollectAdjacentText(facts.views.Get(), facts.element2.Get(), AdjacentPlace::kBeforeEnd,
+                      own && own->m_bPreserveSpace);
 
-  if (IsBlockTag(tag) || tag == u"HR") {
-    if (tag == u"HR" && m_pTextObject) {
+  if (IsBlock(tag) || tag == Tag::kHr) {
+    if (tag == Tag::kHr && m_pTextObject) {
       // The block opened for the rule holds nothing worth a place on the page.
       m_pTextObject->Write();
       m_pTextObject = nullptr;
@@ -231,15 +332,15 @@ int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element) {
     bool keepOpen = after == u"always" || after == u"right" || after == u"left";
     if (!keepOpen && m_pTextObject) CloseTextBlock();
     // An item that met no text leaves no marker behind for the text after it.
-    if (tag == u"LI") m_strItemMarker.clear();
-    if ((tag == u"OL" || tag == u"UL") && !m_lists.empty()) m_lists.pop_back();
+    if (tag == Tag::kLi) m_strItemMarker.clear();
+    if ((tag == Tag::kOl || tag == Tag::kUl) && !m_lists.empty()) m_lists.pop_back();
     m_styleReader.PopStyle();
     return 0;
   }
 
-  if (tag == u"RP") {
+  if (tag == Tag::kRp) {
     m_strPendingText.clear();
-  } else if ((tag == u"TH" || tag == u"TD") && m_pTextObject) {
+  } else if ((tag == Tag::kTh || tag == Tag::kTd) && m_pTextObject) {
     // Cells of a row are separated by one blank.
     m_strPendingText.resize(nbparser::TrimRight(m_strPendingText).size());
     m_strPendingText.push_back(u' ');
@@ -252,22 +353,22 @@ int CHtmlPageConverter::EndElement(IDispatch* node, IHTMLElement* element) {
     if (m_pTextObject) m_pTextObject->AddCommand(code, nullptr, 0);
   };
   auto restore = [this] { m_styleReader.RestoreEnclosingStyle(m_pTextObject); };
-  if (tag == u"A") {
+  if (tag == Tag::kA) {
     if (m_pTextObject) m_pTextObject->EndTextButton();
     restore();
-  } else if (tag == u"BR" || tag == u"IMG") {
-  } else if (tag == u"RB" || tag == u"/RB") {
+  } else if (tag == Tag::kBr || tag == Tag::kImg) {
+  } else if (tag == Tag::kRb || tag == Tag::kEndRb) {
     // Our document model keeps the base text inside RB, so its end is the end of the base.
     command(CMD_RUBY_BASE_END);
-  } else if (tag == u"I") {
+  } else if (tag == Tag::kI) {
     command(CMD_ITALIC_END);
     restore();
-  } else if (tag == u"TR") {
+  } else if (tag == Tag::kTr) {
     restore();
     EndTableRowLine();
-  } else if (tag == u"RUBY") {
+  } else if (tag == Tag::kRuby) {
     command(CMD_RUBY_END);
-  } else if (tag == u"RT") {
+  } else if (tag == Tag::kRt) {
     command(CMD_RUBY_TEXT_END);
   } else {
     restore();

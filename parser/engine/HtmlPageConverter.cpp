@@ -237,7 +237,10 @@ void CHtmlPageConverter::ConvertBodyChildren(IHTMLElement* body) {
   // The text after the body's last element (the old code never read it: a page's closing words).
   if (m_bOutputOn && !m_bInExcept && body2) {
     const CTextStyle* top = m_styleReader.GetTopStyle();
-    CollectAdjacentText(body2.Get(), u"beforeEnd", top && top->m_bPreserveSpace);
+    ComPtr<IElementViews> views;
+    if (FAILED(body2.As(IID_IElementViews, std::addressof(views)))) views = nullptr;
+    CollectAdjacentText(views.Get(), body2.Get(), AdjacentPlace::kBeforeEnd,
+                        top && top->m_bPreserveSpace);
     if (m_pTextObject) {
       FlushPendingText();
     } else if (bodyStyle) {

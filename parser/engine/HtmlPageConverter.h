@@ -16,6 +16,7 @@
 
 #include "contracts/NBKCreator.h"
 #include "parser/style/StyleReader.h"
+#include "platform/mshtml/element_views.h"
 #include "platform/mshtml/mshtml.h"
 
 class CInternetSession;
@@ -28,6 +29,33 @@ std::u16string SchemePrefix(DWORD serviceType);
 // A run of text as it is gathered: one blank kept on each side where it had blanks or tabs,
 // nothing for a run of blanks and tabs only, no-break spaces as blanks.
 std::u16string NormalizeRun(std::u16string run);
+// NormalizeRun on the part of s from from on, in place; what stands before it is left alone.
+void NormalizeTail(std::u16string& s, std::size_t from);
+
+// The tags the element handlers tell apart; kBlock stands for the blocks without a role of
+// their own.
+enum class ElementTag : unsigned char {
+  kOther,
+  kBlock,
+  kOl,
+  kUl,
+  kLi,
+  kHr,
+  kNoscript,
+  kTemplate,
+  kA,
+  kBr,
+  kI,
+  kImg,
+  kTr,
+  kTh,
+  kTd,
+  kRuby,
+  kRb,
+  kEndRb,
+  kRt,
+  kRp
+};
 
 class CHtmlPageConverter {
  public:
@@ -79,9 +107,23 @@ class CHtmlPageConverter {
   // -2 for a node that is no element; else 0.
   int WalkNode(IDispatch* node);
 
-  // Element handlers, before and after an element's children.
-  int StartElement(IDispatch* node, IHTMLElement* element);
-  int EndElement(IDispatch* node, IHTMLElement* element);
+  // What the handlers read of one element, read once for its start and its end: its second
+  // interface, its style, the model's views when it lends them, and its tag.
+  struct ElementFacts {
+    ComPtr<IHTMLElement2> element2;
+    ComPtr<IElementViews> views;
+    CElementStyle style;
+    ElementTag tag = ElementTag::kOther;
+    bool tagRead = false;
+    bool tagFailed = false;
+    // Reads the tag at the first call; false when the element gives none.
+    bool ReadTag(IHTMLElement* element);
+  };
+
+  // Element handlers, before and after an element's children; the end is given what the start
+  // read into facts.
+  int StartElement(IDispatch* node, IHTMLElement* element, ElementFacts& facts);
+  int EndElement(IDispatch* node, IHTMLElement* element, ElementFacts& facts);
   int BeginInlineStyle(IHTMLElement* element);
   // Whether the element's inner text holds anything but white space.
   static bool HasShownText(IHTMLElement* element);
@@ -89,7 +131,9 @@ class CHtmlPageConverter {
 
   // Text runs and text blocks. A run is gathered as the page shows it: with its container's
   // white-space preserved (blanks as no-break spaces, which are never trimmed), else collapsed.
-  void CollectAdjacentText(IHTMLElement2* element, const char16_t* where, bool preserve = false);
+  // The run is lent by views when given, else read from element through getAdjacentText.
+  void CollectAdjacentText(IElementViews* views, IHTMLElement2* element, AdjacentPlace where,
+                           bool preserve = false);
   void FlushPendingText();
   // Adds text to the open text object: a blank between two pieces of text on a line, none at
   // the start or end of a block or line; each line feed as the line-break command.
@@ -121,7 +165,8 @@ class CHtmlPageConverter {
   // Targets still waiting at the end of a document go to the last block placed.
   void SettlePendingTargets();
   // The link address without the document's own address (or its downloaded copy's) in front.
-  std::u16string StripOwnAddress(const std::u16string& href) const;
+  // A view into href.
+  std::u16string_view StripOwnAddress(std::u16string_view href) const;
 
   // Images.
   int AddImage(IDispatch* node, IHTMLElement* element);
@@ -136,6 +181,7 @@ class CHtmlPageConverter {
   std::u16string m_strTocTitle;
   CStyleReader m_styleReader;
   std::u16string m_strPendingText;
+  std::u16string m_strPiece;  // AppendText's, kept for its storage
   CNBKTocObject* m_pToc = nullptr;
   std::u16string m_strObject;
   std::u16string m_strServer;

@@ -15,8 +15,8 @@ int HexValue(char16_t c) {
 
 // A fragment as the name it stands for: the address gives "%20" for a blank of an id such as
 // "_customizing_vim_with internal_features", and a browser decodes it before it looks.
-std::u16string DecodeFragment(const std::u16string& fragment) {
-  if (fragment.find(u'%') == std::u16string::npos) return fragment;
+std::u16string DecodeFragment(std::u16string_view fragment) {
+  if (fragment.find(u'%') == std::u16string_view::npos) return std::u16string(fragment);
   std::string bytes;
   std::size_t run = 0;  // start of the characters not yet taken over
   for (std::size_t i = 0; i + 2 < fragment.size(); ++i) {
@@ -25,12 +25,12 @@ std::u16string DecodeFragment(const std::u16string& fragment) {
         (lo = HexValue(fragment[i + 2])) < 0) {
       continue;
     }
-    bytes += platform::com::Utf16ToUtf8(std::u16string_view(fragment).substr(run, i - run));
+    bytes += platform::com::Utf16ToUtf8(fragment.substr(run, i - run));
     bytes.push_back(static_cast<char>(hi * 16 + lo));
     i += 2;
     run = i + 1;
   }
-  bytes += platform::com::Utf16ToUtf8(std::u16string_view(fragment).substr(run));
+  bytes += platform::com::Utf16ToUtf8(fragment.substr(run));
   return platform::com::Utf8ToUtf16(bytes);
 }
 
@@ -96,9 +96,18 @@ void CHtmlPageConverter::SettlePendingTargets() {
   m_pendingTargets.clear();
 }
 
-std::u16string CHtmlPageConverter::StripOwnAddress(const std::u16string& href) const {
-  std::u16string own = m_strScheme + m_strServer + m_strObject;
-  if (!own.empty() && href.starts_with(own)) return href.substr(own.size());
+std::u16string_view CHtmlPageConverter::StripOwnAddress(std::u16string_view href) const {
+  // The own address is the scheme, server and object one after the other: compared piece by
+  // piece, not put together for every link.
+  if (!m_strScheme.empty() || !m_strServer.empty() || !m_strObject.empty()) {
+    std::u16string_view rest = href;
+    bool own = true;
+    for (const std::u16string* piece : {&m_strScheme, &m_strServer, &m_strObject}) {
+      own = own && rest.starts_with(*piece);
+      if (own) rest.remove_prefix(piece->size());
+    }
+    if (own) return rest;
+  }
   // A document written from a downloaded copy reports its links to itself under this address.
   static constexpr std::u16string_view kBlank = u"about:blank";
   if (href.starts_with(kBlank)) return href.substr(kBlank.size());
@@ -118,10 +127,10 @@ void CHtmlPageConverter::HandleAnchor(IDispatch* node) {
     std::u16string server, object;
     INTERNET_PORT port = 0;
     if (AfxParseURL(href.Get(), serviceType, server, object, port)) {
-      std::u16string rest = StripOwnAddress(href.Str());
+      std::u16string_view rest = StripOwnAddress(std::u16string_view(href.Get(), href.Length()));
       if (!rest.empty() && rest[0] == u'#') {
         std::size_t hashes = rest.find_first_not_of(u'#');
-        rest.erase(0, hashes == std::u16string::npos ? rest.size() : hashes);
+        rest.remove_prefix(hashes == std::u16string_view::npos ? rest.size() : hashes);
         if (CLinkAnchor* record = FindOrCreateAnchor(DecodeFragment(rest))) {
           // The blank before the link stays out of the button.
           PayOwedBlank();

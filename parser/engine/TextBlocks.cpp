@@ -5,39 +5,32 @@
 #include "parser/engine/LinkAnchor.h"
 #include "parser/style/CssValue.h"
 
-namespace {
-
-void TrimTrailing(std::u16string& s, char16_t c) {
-  while (!s.empty() && s.back() == c) s.pop_back();
-}
-
-std::size_t CountLeading(const std::u16string& s, std::size_t from, char16_t c) {
+// In place, because the walk gathers its runs onto the pending text, and a copy of each would
+// cost an allocation a run.
+void NormalizeTail(std::u16string& s, std::size_t from) {
+  std::size_t l0 = s.size() - from;
+  while (s.size() > from && s.back() == u' ') s.pop_back();
+  while (s.size() > from && s.back() == u'\t') s.pop_back();
+  std::size_t l1 = s.size() - from;
+  if (l1 > 0 && l1 < l0) {
+    s.push_back(u' ');
+    ++l1;
+  }
   std::size_t i = from;
-  while (i < s.size() && s[i] == c) ++i;
-  return i - from;
+  while (i < s.size() && s[i] == u' ') ++i;
+  while (i < s.size() && s[i] == u'\t') ++i;
+  s.erase(from, i - from);
+  std::size_t l2 = s.size() - from;
+  if (l2 > 0 && l2 < l1) s.insert(s.begin() + static_cast<std::ptrdiff_t>(from), u' ');
+  for (std::size_t k = from; k < s.size(); ++k) {
+    if (s[k] == 0x00A0) s[k] = u' ';
+  }
 }
-
-}  // namespace
 
 // A run keeps one blank on each side where it had white space; a run of nothing but blanks and
 // tabs adds nothing; no-break spaces become blanks after the trimming.
 std::u16string NormalizeRun(std::u16string run) {
-  std::size_t l0 = run.size();
-  TrimTrailing(run, u' ');
-  TrimTrailing(run, u'\t');
-  std::size_t l1 = run.size();
-  if (l1 > 0 && l1 < l0) {
-    run.push_back(u' ');
-    ++l1;
-  }
-  std::size_t blanks = CountLeading(run, 0, u' ');
-  std::size_t tabs = CountLeading(run, blanks, u'\t');
-  run.erase(0, blanks + tabs);
-  std::size_t l2 = run.size();
-  if (l2 > 0 && l2 < l1) run.insert(run.begin(), u' ');
-  for (char16_t& c : run) {
-    if (c == 0x00A0) c = u' ';
-  }
+  NormalizeTail(run, 0);
   return run;
 }
 
@@ -45,51 +38,68 @@ namespace {
 
 // The place as a BSTR: the walk asks two places of every element, so the common ones are made
 // once and kept for the life of the process.
-BSTR PlaceOf(const char16_t* where, BStr& other) {
+BSTR PlaceOf(AdjacentPlace where, BStr& other) {
   static const BSTR kBeforeBegin = SysAllocString(u"beforeBegin");
   static const BSTR kBeforeEnd = SysAllocString(u"beforeEnd");
-  std::u16string_view w(where);
-  if (w == u"beforeBegin" && kBeforeBegin) return kBeforeBegin;
-  if (w == u"beforeEnd" && kBeforeEnd) return kBeforeEnd;
-  other = BStr(where);
+  switch (where) {
+    case AdjacentPlace::kBeforeBegin:
+      if (kBeforeBegin) return kBeforeBegin;
+      other = BStr(u"beforeBegin");
+      break;
+    case AdjacentPlace::kBeforeEnd:
+      if (kBeforeEnd) return kBeforeEnd;
+      other = BStr(u"beforeEnd");
+      break;
+    case AdjacentPlace::kAfterBegin:
+      other = BStr(u"afterBegin");
+      break;
+    case AdjacentPlace::kAfterEnd:
+      other = BStr(u"afterEnd");
+      break;
+  }
   return other.Get();
 }
 
 }  // namespace
 
-void CHtmlPageConverter::CollectAdjacentText(IHTMLElement2* element, const char16_t* where,
-                                             bool preserve) {
-  if (!element) return;
-  BStr other;
+void CHtmlPageConverter::CollectAdjacentText(IElementViews* views, IHTMLElement2* element,
+                                             AdjacentPlace where, bool preserve) {
+  std::u16string_view run;
   BStr text;
-  element->getAdjacentText(PlaceOf(where, other), &text);
-  if (text.Length() == 0) return;
-  std::u16string_view run(text.Get(), text.Length());
+  const char16_t* lent = nullptr;
+  UINT length = 0;
+  if (views && SUCCEEDED(views->LendAdjacentText(where, &lent, &length))) {
+    run = std::u16string_view(lent, length);
+  } else {
+    if (!element) return;
+    BStr other;
+    element->getAdjacentText(PlaceOf(where, other), &text);
+    run = std::u16string_view(text.Get(), text.Length());
+  }
+  if (run.empty()) return;
+  const std::size_t from = m_strPendingText.size();
+  m_strPendingText.append(run);
   if (preserve) {
     // Every blank and tab kept: blanks travel as no-break spaces, which are never trimmed.
-    for (char16_t c : run) {
+    for (std::size_t i = from; i < m_strPendingText.size(); ++i) {
+      char16_t& c = m_strPendingText[i];
       if (c == u' ') c = 0x00A0;
       if (c == u'\r') c = u'\n';
-      m_strPendingText.push_back(c);
     }
     return;
   }
   // A run of blanks only is the space between two pieces of text (the old code dropped it, so
   // "<code>a</code> <code>b</code>" read "ab"); where it stands at the start or end of a block
-  // or line, AppendText leaves it out.
-  std::u16string normalized = NormalizeRun(std::u16string(run));
-  if (normalized.empty() && run.find_first_not_of(u" \t") == std::u16string_view::npos) {
-    m_strPendingText.push_back(u' ');
-    return;
-  }
-  m_strPendingText += normalized;
+  // or line, AppendText leaves it out. Only such a run normalizes to nothing.
+  NormalizeTail(m_strPendingText, from);
+  if (m_strPendingText.size() == from) m_strPendingText.push_back(u' ');
 }
 
 void CHtmlPageConverter::FlushPendingText() {
   if (m_strPendingText.empty() || !m_pTextObject) return;
-  std::u16string text;
-  text.swap(m_strPendingText);
-  AppendText(text);
+  // Cleared after rather than swapped out, so that its storage serves the next text.
+  AppendText(m_strPendingText);
+  m_strPendingText.clear();
 }
 
 void CHtmlPageConverter::AppendText(const std::u16string& text) {
@@ -105,7 +115,8 @@ void CHtmlPageConverter::AppendText(const std::u16string& text) {
     } else {
       if (first > 0 && !m_bAtLineStart) m_bBlankOwed = true;
       std::size_t last = line.find_last_not_of(u' ');
-      std::u16string piece;
+      std::u16string& piece = m_strPiece;
+      piece.clear();
       if (m_bBlankOwed || !m_strItemMarker.empty()) {
         piece = m_strItemMarker;
         m_strItemMarker.clear();

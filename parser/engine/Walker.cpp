@@ -10,6 +10,11 @@ namespace {
 enum class Marker { kNone, kEnd, kStart, kExceptStart, kExceptEnd };
 
 Marker ClassifyComment(const CHtmlPageConverter& conv, IDispatch* node) {
+  // Without markers no comment is one, and the comment's text need not be made.
+  if (conv.m_strEndComment.empty() && conv.m_strStartComment.empty() &&
+      conv.m_strStartExceptComment.empty() && conv.m_strEndExceptComment.empty()) {
+    return Marker::kNone;
+  }
   ComPtr<IHTMLCommentElement> comment;
   if (FAILED(node->QueryInterface(IID_IHTMLCommentElement, comment.ReleaseAndGetVoidAddress())) ||
       !comment) {
@@ -69,16 +74,19 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
     ComPtr<IHTMLElement> nextLinked;  // the child to walk next; NULL after the last
     Marker marker = Marker::kNone;
     bool hides = false;  // its content is not shown
+    ElementFacts facts;  // what its start read, for its end
   };
   std::vector<Level> levels;
+  levels.reserve(64);
 
-  auto enter = [&](ComPtr<IDispatch> n, ComPtr<IHTMLElement> e) {
-    Level level;
+  // Pushes the level of e, made in place (a reference to the old top is stale after it); links
+  // are e's own when the caller has them already.
+  auto enter = [&](ComPtr<IDispatch> n, ComPtr<IHTMLElement> e, ComPtr<IElementLinks> links) {
+    Level& level = levels.emplace_back();
     level.marker = ClassifyComment(*this, n.Get());
-    level.hides = StartElement(n.Get(), e.Get()) == 3;
+    level.hides = StartElement(n.Get(), e.Get(), level.facts) == 3;
     if (level.hides) ++m_nHiddenDepth;
-    ComPtr<IElementLinks> links;
-    if (SUCCEEDED(e.As(IID_IElementLinks, std::addressof(links))) && links) {
+    if (links || (SUCCEEDED(e.As(IID_IElementLinks, std::addressof(links))) && links)) {
       level.linked = true;
       if (FAILED(links->GetFirstChild(&level.nextLinked))) level.nextLinked = nullptr;
     } else {
@@ -86,9 +94,8 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
     }
     level.node = std::move(n);
     level.element = std::move(e);
-    levels.push_back(std::move(level));
   };
-  enter(ComPtr<IDispatch>(node), std::move(element));
+  enter(ComPtr<IDispatch>(node), std::move(element), nullptr);
 
   while (!levels.empty()) {
     Level& top = levels.back();
@@ -99,9 +106,9 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
           FAILED(links->GetNextSibling(&top.nextLinked))) {
         top.nextLinked = nullptr;
       }
-      ComPtr<IDispatch> childNode;
-      if (FAILED(child.As(IID_IDispatch, std::addressof(childNode))) || !childNode) continue;
-      enter(std::move(childNode), std::move(child));
+      // An element is a dispatch interface of itself: the node needs no query.
+      ComPtr<IDispatch> childNode(static_cast<IDispatch*>(child.Get()));
+      enter(std::move(childNode), std::move(child), std::move(links));
       continue;
     }
     if (top.next < top.count) {
@@ -113,10 +120,10 @@ int CHtmlPageConverter::WalkNode(IDispatch* node) {
       ComPtr<IHTMLElement> childElement;
       if (FAILED(child.As(IID_IHTMLElement, std::addressof(childElement))) || !childElement)
         continue;
-      enter(std::move(child), std::move(childElement));
+      enter(std::move(child), std::move(childElement), nullptr);
       continue;
     }
-    EndElement(top.node.Get(), top.element.Get());
+    EndElement(top.node.Get(), top.element.Get(), top.facts);
     if (top.hides) --m_nHiddenDepth;
     switch (top.marker) {
       case Marker::kEnd:

@@ -38,13 +38,14 @@ Property ModelProperty(StyleProp p) {
 
 // UTF-8 into out as UTF-16; computed values are nearly always ASCII, which needs no decoder.
 void Widen(std::string_view utf8, std::u16string& out) {
-  out.clear();
+  out.resize(utf8.size());
+  char16_t* w = out.data();
   for (char c : utf8) {
     if (static_cast<unsigned char>(c) >= 0x80) {
       out = platform::text::Utf8ToUtf16(utf8);
       return;
     }
-    out.push_back(static_cast<char16_t>(c));
+    *w++ = static_cast<char16_t>(c);
   }
 }
 
@@ -160,6 +161,20 @@ const platform::mshtml::css::ComputedStyle* CElementStyle::Record() const {
   const platform::mshtml::css::ComputedStyle* record = nullptr;
   if (!m_pRecord || FAILED(m_pRecord->GetComputedStyle(&record))) return nullptr;
   return record;
+}
+
+bool CElementStyle::TextIs(StyleProp p, std::u16string_view value) const {
+  const platform::mshtml::css::ComputedStyle* record = m_pRecord ? Record() : nullptr;
+  bool ascii = true;
+  for (char16_t c : value) ascii = ascii && c < 0x80;
+  if (!record || !ascii) return Text(p) == value;
+  // The record's UTF-8 against ASCII: equal byte for character, without widening it.
+  std::string_view text = record->Get(ModelProperty(p));
+  if (text.size() != value.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) != value[i]) return false;
+  }
+  return true;
 }
 
 std::u16string_view CElementStyle::Text(StyleProp p) const {

@@ -61,6 +61,8 @@ class CElementStyle {
   StyleValue Get(StyleProp p) const;
   // The value of p when it is text; empty otherwise. Good until the next Get or Text.
   std::u16string_view Text(StyleProp p) const;
+  // Text(p) == value, read without making the text where the model's record gives it.
+  bool TextIs(StyleProp p, std::u16string_view value) const;
   // The model's record of the style when it gives one (every value as text); else null.
   const platform::mshtml::css::ComputedStyle* Record() const;
 

@@ -25,6 +25,10 @@ std::uint32_t PackColor(DWORD colour) {
 }
 
 std::unique_ptr<CTextStyle> CStyleReader::ReadStyle(const CElementStyle& style) {
+  return std::make_unique<CTextStyle>(Read(style));
+}
+
+CTextStyle CStyleReader::Read(const CElementStyle& style) {
   const platform::mshtml::css::ComputedStyle* computed = style ? style.Record() : nullptr;
   if (!computed || computed->serial == 0) return ReadStyleAgainst(style, GetTopStyle());
   // What a record gives depends on it and on the enclosing record's size and block background
@@ -34,20 +38,18 @@ std::unique_ptr<CTextStyle> CStyleReader::ReadStyle(const CElementStyle& style) 
                enclosing && enclosing->m_nFontSize != 0 ? enclosing->m_nFontSize : m_nBaseFontSize,
                enclosing && enclosing->m_bBlockBackSet,
                enclosing && enclosing->m_bBlockBackSet ? enclosing->m_crBlockBack : 0};
-  if (auto it = m_read.find(key); it != m_read.end()) {
-    return std::make_unique<CTextStyle>(it->second);
-  }
-  std::unique_ptr<CTextStyle> record = ReadStyleAgainst(style, enclosing);
+  if (auto it = m_read.find(key); it != m_read.end()) return it->second;
+  CTextStyle record = ReadStyleAgainst(style, enclosing);
   constexpr std::size_t kMaxRead = 1 << 14;
   if (m_read.size() >= kMaxRead) m_read.clear();
-  m_read.emplace(key, *record);
+  m_read.emplace(key, record);
   return record;
 }
 
-std::unique_ptr<CTextStyle> CStyleReader::ReadStyleAgainst(const CElementStyle& style,
-                                                           const CTextStyle* enclosing) {
-  auto record = std::make_unique<CTextStyle>();
-  if (!style) return record;
+CTextStyle CStyleReader::ReadStyleAgainst(const CElementStyle& style, const CTextStyle* enclosing) {
+  CTextStyle value;
+  CTextStyle* record = &value;
+  if (!style) return value;
 
   // Relative sizes ("2em", "90%") are taken against the enclosing element's size, which comes
   // back with the enclosing record when an element ends; an element that only inherits its
@@ -116,23 +118,26 @@ std::unique_ptr<CTextStyle> CStyleReader::ReadStyleAgainst(const CElementStyle& 
                      : text == u"center" ? ALIGN_CENTER
                                          : ALIGN_LEFT);
   }
-  return record;
+  return value;
 }
 
 void CStyleReader::PushStyle(const CElementStyle& style) {
-  m_styles.push_back(ReadStyle(style));
+  m_styles.push_back(Read(style));
+  m_stack.push_back(&m_styles.back());
 }
 
 void CStyleReader::PopStyle() {
-  if (!m_styles.empty()) m_styles.pop_back();
+  if (m_styles.empty()) return;
+  m_stack.pop_back();
+  m_styles.pop_back();
 }
 
 CTextStyle* CStyleReader::GetTopStyle() const {
-  return m_styles.empty() ? nullptr : m_styles.back().get();
+  return m_stack.empty() ? nullptr : m_stack.back();
 }
 
 CTextStyle* CStyleReader::GetEnclosingStyle() const {
-  return m_styles.size() < 2 ? nullptr : m_styles[m_styles.size() - 2].get();
+  return m_stack.size() < 2 ? nullptr : m_stack[m_stack.size() - 2];
 }
 
 void CStyleReader::ApplyWholeStyle(const CTextStyle& style, CNBKTextObject* text,

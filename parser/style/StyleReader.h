@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -30,7 +31,7 @@ class CStyleReader {
   // The top record (the element being handled); NULL on an empty stack.
   CTextStyle* GetTopStyle() const;
   CTextStyle* GetEnclosingStyle() const;
-  size_t Depth() const { return m_styles.size(); }
+  size_t Depth() const { return m_stack.size(); }
   WORD BaseFontSize() const { return m_nBaseFontSize; }
 
   // The top record's whole style with its block background; -1 without text or style.
@@ -53,8 +54,9 @@ class CStyleReader {
 
  private:
   void ApplyWholeStyle(const CTextStyle& style, CNBKTextObject* text, bool withBlockBack);
-  std::unique_ptr<CTextStyle> ReadStyleAgainst(const CElementStyle& style,
-                                               const CTextStyle* enclosing);
+  // What ReadStyle gives, as a value.
+  CTextStyle Read(const CElementStyle& style);
+  CTextStyle ReadStyleAgainst(const CElementStyle& style, const CTextStyle* enclosing);
 
   // Records already read, by the model's record and what of the enclosing record they use.
   struct StyleKey {
@@ -73,7 +75,11 @@ class CStyleReader {
   };
   std::unordered_map<StyleKey, CTextStyle, StyleKeyHash> m_read;
 
-  std::vector<std::unique_ptr<CTextStyle>> m_styles;
+  // In place rather than one allocation an element; a deque, so that a record handed out stays
+  // where it is while others are pushed.
+  std::deque<CTextStyle> m_styles;
+  // The same records by address, which a deque does not find by position as cheaply.
+  std::vector<CTextStyle*> m_stack;
   // The size relative sizes are taken against when no enclosing record gives one.
   WORD m_nBaseFontSize = 100;
 };

@@ -20,6 +20,34 @@ constexpr WORD ALIGN_LEFT = 1;
 constexpr WORD ALIGN_CENTER = 4;
 constexpr WORD ALIGN_RIGHT = 8;
 
+// A short list of tags: an element changes at most the five attributes EmitStyleChanges sends,
+// which fit without an allocation; more (were it called again for one element) go to the heap.
+class CTagList {
+ public:
+  bool empty() const { return m_nCount == 0 && m_more.empty(); }
+  void push_back(WORD tag) {
+    if (m_more.empty() && m_nCount < kInline) {
+      m_tags[m_nCount++] = tag;
+    } else {
+      m_more.push_back(tag);
+    }
+  }
+  WORD back() const { return m_more.empty() ? m_tags[m_nCount - 1] : m_more.back(); }
+  void pop_back() {
+    if (m_more.empty()) {
+      --m_nCount;
+    } else {
+      m_more.pop_back();
+    }
+  }
+
+ private:
+  static constexpr unsigned kInline = 8;
+  WORD m_tags[kInline] = {};
+  unsigned m_nCount = 0;
+  std::vector<WORD> m_more;  // the tags after the first kInline, in order
+};
+
 class CTextStyle {
  public:
   CTextStyle() = default;
@@ -39,7 +67,7 @@ class CTextStyle {
   WORD m_nLineHeight = 0;
   DWORD m_crText = 0;
   // Tags EmitStyleChanges sent for this element, in the order sent.
-  std::vector<WORD> m_changedTags;
+  CTagList m_changedTags;
   WORD m_nAlign = ALIGN_LEFT;
   BOOL m_bBold = 0;
   WORD m_nFontSize = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <compare>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -46,14 +47,23 @@ struct GUID {
   WORD Data2;
   WORD Data3;
   BYTE Data4[8];
+  // As two words: QueryInterface compares an identifier with each it answers, and most differ
+  // in the first.
   friend bool operator==(const GUID& a, const GUID& b) {
-    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+    std::uint64_t a0, a1, b0, b1;
+    std::memcpy(&a0, &a, 8);
+    std::memcpy(&b0, &b, 8);
+    if (a0 != b0) return false;
+    std::memcpy(&a1, reinterpret_cast<const unsigned char*>(&a) + 8, 8);
+    std::memcpy(&b1, reinterpret_cast<const unsigned char*>(&b) + 8, 8);
+    return a1 == b1;
   }
   // Ordered so GUIDs can key a std::map.
   friend bool operator<(const GUID& a, const GUID& b) {
     return std::memcmp(&a, &b, sizeof(GUID)) < 0;
   }
 };
+static_assert(sizeof(GUID) == 16, "a GUID is compared as two 64-bit words");
 using IID = GUID;
 using CLSID = GUID;
 using REFGUID = const GUID&;

@@ -5,6 +5,7 @@
 #include "platform/mshtml/computed_style.h"
 #include "platform/mshtml/element_links.h"
 #include "platform/mshtml/element_text.h"
+#include "platform/mshtml/element_views.h"
 #include "platform/mshtml/objects.h"
 #include "platform/text/text.h"
 
@@ -14,6 +15,8 @@ extern "C" const IID IID_IElementLinks = {
     0x6E5B0121, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x21}};
 extern "C" const IID IID_IElementText = {
     0x6E5B0122, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x22}};
+extern "C" const IID IID_IElementViews = {
+    0x6E5B0123, 0x3A7C, 0x4F21, {0x9B, 0x1E, 0x2D, 0x4C, 0x8A, 0x00, 0x20, 0x23}};
 
 namespace platform::mshtml {
 
@@ -29,6 +32,16 @@ void detail::CountObject(int delta) {
 }
 
 BSTR Bstr(std::string_view utf8) {
+  // Names, ids, addresses and style values are nearly always ASCII: widened straight into the
+  // BSTR, without a string between.
+  unsigned char any = 0;
+  for (char c : utf8) any |= static_cast<unsigned char>(c);
+  if (any < 0x80 && utf8.size() <= 0xFFFFFFFFu) {
+    BSTR b = SysAllocStringLen(nullptr, static_cast<UINT>(utf8.size()));
+    if (!b) return nullptr;
+    for (std::size_t i = 0; i < utf8.size(); ++i) b[i] = static_cast<char16_t>(utf8[i]);
+    return b;
+  }
   return SysAllocString(com::Utf8ToUtf16(utf8));
 }
 BSTR Bstr(const std::u16string& text) {
@@ -108,15 +121,18 @@ class CurrentStyle final
 
 class ElementObject;
 // One object per element, answering the family interfaces only for elements of the family.
+// QueryInterface tries the interfaces in this order, so those a walk asks of every element
+// come first.
 using ElementBase = com::Object<ElementObject, com::Dispatched<IHTMLElement, IID_IHTMLElement>,
                                 com::Dispatched<IHTMLElement2, IID_IHTMLElement2>,
+                                com::Answers<IComputedStyleRecord, IID_IComputedStyleRecord>,
+                                com::Answers<IElementViews, IID_IElementViews>,
+                                com::Answers<IElementLinks, IID_IElementLinks>,
+                                com::Answers<IElementText, IID_IElementText>,
                                 com::Dispatched<IHTMLAnchorElement, IID_IHTMLAnchorElement>,
                                 com::Dispatched<IHTMLImgElement, IID_IHTMLImgElement>,
                                 com::Dispatched<IHTMLHRElement, IID_IHTMLHRElement>,
-                                com::Dispatched<IHTMLCommentElement, IID_IHTMLCommentElement>,
-                                com::Answers<IComputedStyleRecord, IID_IComputedStyleRecord>,
-                                com::Answers<IElementLinks, IID_IElementLinks>,
-                                com::Answers<IElementText, IID_IElementText>>;
+                                com::Dispatched<IHTMLCommentElement, IID_IHTMLCommentElement>>;
 
 class ElementObject final : public ElementBase, LiveObject {
   friend ElementBase;
@@ -253,6 +269,40 @@ class ElementObject final : public ElementBase, LiveObject {
   HRESULT HasShownText(BOOL* shown) override {
     if (!shown) return E_POINTER;
     *shown = tree_->HasShownText(*node_) ? TRUE : FALSE;
+    return S_OK;
+  }
+
+  // IElementViews
+  HRESULT GetLocalName(const char** name, UINT* length) override {
+    if (!name || !length) return E_POINTER;
+    *name = node_->name.data();
+    *length = static_cast<UINT>(node_->name.size());
+    return S_OK;
+  }
+  HRESULT LendAdjacentText(AdjacentPlace where, const char16_t** text, UINT* length) override {
+    if (!text || !length) return E_POINTER;
+    *text = nullptr;
+    *length = 0;
+    Tree::Where at;
+    switch (where) {
+      case AdjacentPlace::kBeforeBegin:
+        at = Tree::Where::BeforeBegin;
+        break;
+      case AdjacentPlace::kAfterBegin:
+        at = Tree::Where::AfterBegin;
+        break;
+      case AdjacentPlace::kBeforeEnd:
+        at = Tree::Where::BeforeEnd;
+        break;
+      case AdjacentPlace::kAfterEnd:
+        at = Tree::Where::AfterEnd;
+        break;
+      default:
+        return E_INVALIDARG;
+    }
+    std::u16string_view lent = tree_->LendAdjacentText(*node_, at);
+    *text = lent.data();
+    *length = static_cast<UINT>(lent.size());
     return S_OK;
   }
 

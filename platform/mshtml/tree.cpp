@@ -11,6 +11,7 @@
 #include "platform/mshtml/bounds.h"
 #include "platform/mshtml/parser_arena.h"
 #include "platform/mshtml/url.h"
+#include "platform/text/text.h"
 #include "platform/text/unicode_space.h"
 
 namespace platform::mshtml {
@@ -27,10 +28,22 @@ bool OneOf(std::string_view name, std::initializer_list<std::string_view> set) {
   return false;
 }
 
-// Elements whose text is never displayed.
+// Elements whose text is never displayed. Asked for the container of every run of text, so the
+// length picks the one or two names to compare.
 bool IsHiddenText(const Node& n) {
-  return n.kind == NodeKind::Element &&
-         OneOf(n.name, {"script", "style", "template", "head", "title", "noframes"});
+  if (n.kind != NodeKind::Element) return false;
+  switch (n.name.size()) {
+    case 4:
+      return n.name == "head";
+    case 5:
+      return n.name == "style" || n.name == "title";
+    case 6:
+      return n.name == "script";
+    case 8:
+      return n.name == "template" || n.name == "noframes";
+    default:
+      return false;
+  }
 }
 
 bool IsBlockForText(std::string_view n) {
@@ -44,10 +57,13 @@ bool IsBlockForText(std::string_view n) {
 
 enum class Space { Collapse, PreserveBreaks, Preserve };
 
-void AppendCollapsed(std::string_view raw, Space mode, std::string& out) {
+// Writes raw as collapsed to w, which has room for raw.size() characters; returns the end of
+// what it wrote. With char16_t each byte is its character: raw must then be ASCII.
+template <typename Ch>
+Ch* WriteCollapsed(std::string_view raw, Space mode, Ch* w) {
   if (mode == Space::Preserve) {
-    out.append(raw);
-    return;
+    for (char c : raw) *w++ = static_cast<Ch>(c);
+    return w;
   }
   bool inRun = false;
   bool runHasBreak = false;
@@ -57,11 +73,27 @@ void AppendCollapsed(std::string_view raw, Space mode, std::string& out) {
       runHasBreak |= c == '\n';
       continue;
     }
-    if (inRun) out.push_back(mode == Space::PreserveBreaks && runHasBreak ? '\n' : ' ');
+    if (inRun) *w++ = mode == Space::PreserveBreaks && runHasBreak ? Ch('\n') : Ch(' ');
     inRun = runHasBreak = false;
-    out.push_back(c);
+    *w++ = static_cast<Ch>(c);
   }
-  if (inRun) out.push_back(mode == Space::PreserveBreaks && runHasBreak ? '\n' : ' ');
+  if (inRun) *w++ = mode == Space::PreserveBreaks && runHasBreak ? Ch('\n') : Ch(' ');
+  return w;
+}
+
+// Appends raw as collapsed to out: collapsing never gives more characters than it takes.
+template <typename Out>
+void AppendCollapsed(std::string_view raw, Space mode, Out& out) {
+  const std::size_t base = out.size();
+  out.resize(base + raw.size());
+  auto* end = WriteCollapsed(raw, mode, out.data() + base);
+  out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+bool IsAscii(std::string_view s) {
+  unsigned char any = 0;
+  for (char c : s) any |= static_cast<unsigned char>(c);
+  return any < 0x80;
 }
 
 }  // namespace
@@ -275,10 +307,21 @@ void Tree::ResolveBase() {
       break;
     }
   }
+  fragmentBase_ = ResolveUrl(baseUrl_, "#");
 }
 
 std::string Tree::Resolve(std::string_view ref) const {
-  return ResolveUrl(baseUrl_, CleanUrlAttribute(ref));
+  std::string clean = CleanUrlAttribute(ref);
+  // Links within the page are most of a page's links. A reference that is a fragment only
+  // keeps the base up to its own fragment (or, for a base that is no hierarchy, the whole base)
+  // and adds the fragment, which is what resolving "#" gave, followed by the fragment.
+  if (!clean.empty() && clean[0] == '#') {
+    std::string resolved;
+    resolved.reserve(fragmentBase_.size() + clean.size() - 1);
+    resolved.append(fragmentBase_).append(clean, 1);
+    return resolved;
+  }
+  return ResolveUrl(baseUrl_, clean);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -339,7 +382,13 @@ std::vector<Node*> Tree::Children(const Node* n) const {
 
 // ---------------------------------------------------------------------------------------------
 std::u16string Tree::Collapse(std::string_view raw, const Node& container) {
-  if (raw.empty()) return {};
+  std::u16string out;
+  CollapseInto(raw, container, out);
+  return out;
+}
+
+void Tree::CollapseInto(std::string_view raw, const Node& container, std::u16string& out) {
+  if (raw.empty()) return;
   Space mode = Space::Collapse;
   const std::string& ws = StyleOf(container).Get(css::Property::WhiteSpace);
   if (ws == "pre" || ws == "pre-wrap" || ws == "break-spaces") {
@@ -356,12 +405,25 @@ std::u16string Tree::Collapse(std::string_view raw, const Node& container) {
       }
     }
   }
-  std::string out;
-  AppendCollapsed(raw, mode, out);
-  return com::Utf8ToUtf16(out);
+  // Most runs are ASCII and go straight into UTF-16; collapsing never makes or splits a
+  // multi-byte sequence, so the others may be collapsed first and decoded after.
+  if (IsAscii(raw)) {
+    AppendCollapsed(raw, mode, out);
+    return;
+  }
+  std::string collapsed;
+  AppendCollapsed(raw, mode, collapsed);
+  text::DecodeUtf8(collapsed, out, text::OnInvalid::kReplace);
 }
 
 std::u16string Tree::AdjacentText(const Node& n, Where where) {
+  std::u16string out;
+  AdjacentText(n, where, out);
+  return out;
+}
+
+void Tree::AdjacentText(const Node& n, Where where, std::u16string& out) {
+  out.clear();
   const Node* container = nullptr;
   TextSpan span;
   switch (where) {
@@ -378,19 +440,19 @@ std::u16string Tree::AdjacentText(const Node& n, Where where) {
       }
       break;
     case Where::AfterBegin:
-      if (n.IsComment()) return {};
+      if (n.IsComment()) return;
       container = &n;
       span = n.firstChild ? n.firstChild->textBefore : n.textEnd;
       break;
     case Where::BeforeEnd:
-      if (n.IsComment()) return {};
+      if (n.IsComment()) return;
       container = &n;
       span = n.textEnd;
       break;
   }
   // Most elements stand next to another with nothing between.
-  if (span.length == 0 || !container || IsHiddenText(*container)) return {};
-  return Collapse(Text(span), *container);
+  if (span.length == 0 || !container || IsHiddenText(*container)) return;
+  CollapseInto(Text(span), *container, out);
 }
 
 std::u16string Tree::InnerText(const Node& n) {
@@ -468,6 +530,9 @@ bool Tree::HasShownText(const Node& n) const {
     }
     return false;
   };
+  // Most elements asked have text of their own at their start: the walk below reads that run
+  // first too, so the answer is the same without making its stack.
+  if (shown(Text(n.firstChild ? n.firstChild->textBefore : n.textEnd))) return true;
   struct Frame {
     const Node* node;
     const Node* next;

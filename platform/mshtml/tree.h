@@ -110,6 +110,13 @@ class Tree {
   // Text as the page displays it.
   enum class Where { BeforeBegin, AfterBegin, BeforeEnd, AfterEnd };
   std::u16string AdjacentText(const Node& n, Where where);
+  // The same text into out (emptied first), whose storage a caller may keep from run to run.
+  void AdjacentText(const Node& n, Where where, std::u16string& out);
+  // The same text in a buffer of the tree's, good until the next call.
+  std::u16string_view LendAdjacentText(const Node& n, Where where) {
+    AdjacentText(n, where, lentRun_);
+    return lentRun_;
+  }
   std::u16string InnerText(const Node& n);
   // Whether InnerText(n) would hold anything but Unicode white space; stops at the first
   // character that is not.
@@ -130,9 +137,12 @@ class Tree {
   void Build(const void* gumboOutput, ParserArena& arena);
   void ResolveBase();
   std::u16string Collapse(std::string_view raw, const Node& container);
+  // Appends raw as its container displays it to out.
+  void CollapseInto(std::string_view raw, const Node& container, std::u16string& out);
 
   std::string url_;
   std::string baseUrl_;
+  std::string fragmentBase_;  // "#" resolved against baseUrl_: what a fragment follows
   std::deque<Node> nodes_;
   std::deque<std::string> names_;  // local names the parser does not know
   struct NameHash {
@@ -189,6 +199,7 @@ class Tree {
   // it) stays linear; bounded by the page's size.
   std::unordered_map<const Node*, std::u16string> innerTexts_;
   std::size_t innerTextChars_ = 0;
+  std::u16string lentRun_;  // LendAdjacentText's, kept from call to call for its storage
 };
 
 // ASCII upper case, as tag names are reported.

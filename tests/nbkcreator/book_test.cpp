@@ -1,10 +1,12 @@
 // Writer to reader round trips: the sample book against its golden dumps, appending, and the
 // documented behaviour of the text stream calls.
+#include <cstdio>
 #include <functional>
 #include <set>
 #include <sstream>
 
 #include "nbkcreator/dump.h"
+#include "nbkcreator/format.h"
 #include "nbkcreator/reader.h"
 #include "tests/nbkcreator/support.h"
 
@@ -291,6 +293,59 @@ TEST_F(BookTest, MisuseIsRefusedAndChangesNothing) {
   EXPECT_EQ(button->SetJumpTo(p2, block->GetTextObject()), 0) << "a block's text names it";
   EXPECT_EQ(book.Close(), 0);
   EXPECT_EQ(book.Close(), -1);
+}
+
+// Sets the next object id stored in the book at path, its META section's checksum made again.
+void SetStoredNextId(const std::string& path, std::uint32_t next) {
+  std::vector<std::uint8_t> bytes = ReadFile(path);
+  std::size_t at = nbk::kHeaderSize;
+  while (at + nbk::kSectionOverhead <= bytes.size()) {
+    std::uint32_t type = 0, length = 0;
+    for (int i = 0; i < 4; ++i) {
+      type |= std::uint32_t{bytes[at + i]} << (8 * i);
+      length |= std::uint32_t{bytes[at + 4 + i]} << (8 * i);
+    }
+    if (type == nbk::kSecMeta) {
+      ASSERT_GE(length, 4u);
+      for (int i = 0; i < 4; ++i) bytes[at + 8 + i] = static_cast<std::uint8_t>(next >> (8 * i));
+      std::uint32_t crc = nbk::Crc32(bytes.data() + at, 8 + length);
+      for (int i = 0; i < 4; ++i)
+        bytes[at + 8 + length + i] = static_cast<std::uint8_t>(crc >> (8 * i));
+      WriteFile(path, bytes);
+      return;
+    }
+    at += nbk::kSectionOverhead + length;
+  }
+  FAIL() << "no META section";
+}
+
+// Objects are found by their ids for the buttons of a text, also when the ids go on from a
+// stored next id near the top and wrap around to 0 on the way.
+TEST_F(BookTest, ButtonsAreFoundByIdAcrossAWrapOfTheIds) {
+  for (std::uint32_t next : {1u, 0xFFFFFFFEu}) {
+    SCOPED_TRACE(next);
+    ASSERT_EQ(AppendPage(Path("ids.nbk"), u"first"), 0);
+    ASSERT_NO_FATAL_FAILURE(SetStoredNextId(Path("ids.nbk"), next));
+    CNBKBook book;
+    book.SetScrambleKey(0x0D3B);
+    book.SetNBKFileName(WPath("ids.nbk"));
+    ASSERT_EQ(book.Open(WPath("ids.nbk").c_str(), NBK_OPEN_APPEND), 0);
+    std::vector<CNBKObject*> buttons;
+    for (int i = 0; i < 4; ++i) buttons.push_back(book.CreateObject(NBK_BUTTON_KIND));
+    CNBKPageObject* page = book.CreatePage(NBK_PAGE_KIND);
+    CNBKTextObject* text = page->CreateTextBlock(0, 0)->GetTextObject();
+    if (next != 1) {
+      EXPECT_LT(buttons[3]->GetObjID(), buttons[0]->GetObjID()) << "no wrap";
+    }
+    for (CNBKObject* button : buttons) {
+      EXPECT_EQ(text->StartTextButton(button->GetObjID()), 0) << button->GetObjID();
+    }
+    EXPECT_EQ(text->StartTextButton(page->GetObjID()), -1) << "a page is no button";
+    EXPECT_EQ(text->StartTextButton(text->GetObjID()), -1) << "a text is no button";
+    EXPECT_EQ(text->StartTextButton(buttons[3]->GetObjID() + 100), -1) << "no such object";
+    book.Close();
+    std::remove(Path("ids.nbk").c_str());
+  }
 }
 
 }  // namespace

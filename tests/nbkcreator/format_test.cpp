@@ -27,6 +27,30 @@ TEST(FormatTest, ChecksumsMatchTheirPublishedCheckValues) {
   EXPECT_EQ(nbk::Fnv1a64(nullptr, 0), 0xcbf29ce484222325ull);
 }
 
+// The table-driven checksum against the bit-at-a-time definition, at every length and offset
+// around the steps it takes (16, 8 and single bytes), whole and continued in two parts.
+TEST(FormatTest, Crc32AgreesWithTheBitwiseDefinition) {
+  auto bitwise = [](const std::uint8_t* p, std::size_t n) {
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < n; ++i) {
+      c ^= p[i];
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
+    return ~c;
+  };
+  std::vector<std::uint8_t> bytes(200);
+  std::uint32_t x = 12345;
+  for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+  for (std::size_t offset : {0u, 1u, 3u, 7u}) {
+    for (std::size_t n = 0; n + offset <= 140; ++n) {
+      SCOPED_TRACE(testing::Message() << "offset " << offset << " length " << n);
+      const std::uint8_t* p = bytes.data() + offset;
+      EXPECT_EQ(nbk::Crc32(p, n), bitwise(p, n));
+      EXPECT_EQ(nbk::Crc32(p + n / 3, n - n / 3, nbk::Crc32(p, n / 3)), bitwise(p, n));
+    }
+  }
+}
+
 TEST(FormatTest, ScrambleIsItsOwnInverseAndHidesText) {
   for (std::uint16_t key : {0x0001, 0x0D3B, 0xFFFF}) {
     for (std::size_t size : {1u, 7u, 4096u}) {

@@ -211,6 +211,12 @@ TEST(NormalizeRunTest, KeepsOneBlankWhereThereWasWhiteSpace) {
                         Case{u"   ", u""}, Case{u"x\u00A0\u00A0", u"x  "}, Case{u"x \t", u"x  "},
                         Case{u"\ta", u" a"}, Case{u"a\nb", u"a\nb"}, Case{u"", u""}}) {
     EXPECT_EQ(NormalizeRun(c.in), c.out);
+    // Gathered onto text that ends in white space of its own, which stays as it was.
+    for (std::u16string before : {u"", u"x \t", u" ", u"\t", u"\u00A0"}) {
+      std::u16string s = before + c.in;
+      NormalizeTail(s, before.size());
+      EXPECT_EQ(s, before + c.out) << "after " << before.size() << " characters";
+    }
   }
 }
 

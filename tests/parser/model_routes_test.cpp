@@ -9,11 +9,14 @@
 #include "platform/com/com.h"
 #include "platform/mshtml/computed_style.h"
 #include "platform/mshtml/element_links.h"
+#include "platform/mshtml/element_views.h"
 #include "platform/mshtml/host.h"
 #include "platform/mshtml/mshtml.h"
 #include "tests/platform_mshtml/test_util.h"
 
 namespace {
+
+using mshtml_test::U8;
 
 ComPtr<IHTMLDocument2> Load(const std::string& html) {
   return mshtml_test::Loaded(html, u"file:///routes/page.html");
@@ -63,6 +66,12 @@ TEST(StyleRouteTest, RecordAndCurrentStyleAgree) {
       StyleValue b = viaCom.Get(p);
       EXPECT_EQ(a.kind, b.kind);
       EXPECT_EQ(textA, b.text ? std::u16string(b.text) : u"");
+      // The comparison that reads the record in place answers as a comparison of the text.
+      std::u16string text(viaCom.Text(p));
+      for (std::u16string other : {text, text + u"x", std::u16string(u"none"),
+                                   std::u16string(u"\u00e9t\u00e9"), std::u16string()}) {
+        EXPECT_EQ(direct.TextIs(p, other), text == other) << U8(other);
+      }
     }
     // The same text style, on the parent's as the enclosing one.
     CStyleReader one, two;
@@ -146,3 +155,76 @@ TEST(LinksRouteTest, FirstChildAndNextSiblingGiveTheChildren) {
 }
 
 }  // namespace
+
+// Names and runs by views: for every element and comment of each page and every place, the
+// lent name is the tag name before upper-casing and the lent run is the text getAdjacentText
+// gives; pages with preserved and collapsed white space, hidden text, non-ASCII text and
+// comments.
+TEST(ViewsRouteTest, LentNamesAndRunsAreWhatTheBstrCallsGive) {
+  const char* pages[] = {
+      "<p>a <b> b\t</b>\n c<!-- x --> d</p><div>\u00e9t\u00e9 <i>\u3042</i>&nbsp;e</div>",
+      "<pre>  x\n  <b> y </b>\t</pre><p style='white-space:pre-line'>a\n  b <em>c\n\n</em></p>"
+      "<div style='white-space:pre-wrap'> k  <span>l </span></div><textarea> t  </textarea>",
+      "<script>var s = '<b>';</script><style>p{}</style><noscript> n </noscript>"
+      "<table><tr><td> 1 </td> <td>2</td></tr></table><p>\u00a0\u2003x<br>y <img src=a.png> z",
+      "text at the start <custom-tag> in <Mixed-Case>m</Mixed-Case></custom-tag> end"};
+  const AdjacentPlace places[] = {AdjacentPlace::kBeforeBegin, AdjacentPlace::kAfterBegin,
+                                  AdjacentPlace::kBeforeEnd, AdjacentPlace::kAfterEnd};
+  const char16_t* placeNames[] = {u"beforeBegin", u"afterBegin", u"beforeEnd", u"afterEnd"};
+  for (const char* page : pages) {
+    SCOPED_TRACE(page);
+    ComPtr<IHTMLDocument2> doc = Load(page);
+    ComPtr<IHTMLElementCollection> all;
+    ASSERT_EQ(doc->get_all(&all), S_OK);
+    LONG n = 0;
+    all->get_length(&n);
+    ASSERT_GT(n, 4);
+    int runs = 0;
+    for (LONG i = 0; i < n; ++i) {
+      SCOPED_TRACE("element " + std::to_string(i));
+      ScopedVariant name, index;
+      name.vt = VT_I4;
+      name.lVal = i;
+      ComPtr<IDispatch> item;
+      all->item(name, index, &item);
+      ComPtr<IHTMLElement> element;
+      ComPtr<IHTMLElement2> element2;
+      ComPtr<IElementViews> views;
+      ASSERT_TRUE(item && SUCCEEDED(item.As(IID_IHTMLElement, std::addressof(element))) &&
+                  SUCCEEDED(item.As(IID_IHTMLElement2, std::addressof(element2))));
+      ASSERT_EQ(item.As(IID_IElementViews, std::addressof(views)), S_OK);
+
+      BStr tag;
+      ASSERT_EQ(element->get_tagName(&tag), S_OK);
+      const char* local = nullptr;
+      UINT length = 0;
+      ASSERT_EQ(views->GetLocalName(&local, &length), S_OK);
+      std::u16string upper = platform::com::Utf8ToUtf16(std::string_view(local, length));
+      for (char16_t& c : upper)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+      EXPECT_EQ(U8(upper), U8(tag.Str()));
+
+      for (std::size_t p = 0; p < 4; ++p) {
+        SCOPED_TRACE(U8(placeNames[p]));
+        BStr where(placeNames[p]);
+        BStr text;
+        ASSERT_EQ(element2->getAdjacentText(where.Get(), &text), S_OK);
+        const char16_t* lent = nullptr;
+        UINT lentLength = 99;
+        ASSERT_EQ(views->LendAdjacentText(places[p], &lent, &lentLength), S_OK);
+        EXPECT_EQ(U8(std::u16string(lent, lentLength)), U8(text.Str()));
+        if (lentLength > 0) ++runs;
+      }
+    }
+    EXPECT_GT(runs, 3);
+  }
+  // Bad arguments are refused, not followed.
+  ComPtr<IHTMLDocument2> doc = Load("<p>x</p>");
+  ComPtr<IElementViews> views;
+  ASSERT_EQ(mshtml_test::First(doc.Get(), "P").As(IID_IElementViews, std::addressof(views)), S_OK);
+  const char16_t* lent = nullptr;
+  UINT length = 0;
+  EXPECT_EQ(views->LendAdjacentText(static_cast<AdjacentPlace>(7), &lent, &length), E_INVALIDARG);
+  EXPECT_EQ(views->LendAdjacentText(AdjacentPlace::kAfterBegin, nullptr, &length), E_POINTER);
+  EXPECT_EQ(views->GetLocalName(nullptr, &length), E_POINTER);
+}

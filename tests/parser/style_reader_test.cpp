@@ -183,4 +183,29 @@ TEST(PackColorTest, BytesInMemoryOrder) {
   EXPECT_EQ(PackColor(kNoColor), 0x000000FFu);
 }
 
+// The changed tags are a stack past the few it holds in place: pushes and pops in any mix give
+// the tags back last first, as a vector would.
+TEST(TagListTest, PopsInReverseAcrossTheInlinePart) {
+  const std::vector<int> scripts[] = {
+      {5, -5}, {8, -3, 4, -9}, {12, -12}, {9, -2, 3, -1, 6, -15}, {20, -4, 1, -17}};
+  for (const auto& script : scripts) {
+    CTagList list;
+    std::vector<WORD> model;
+    WORD next = 0xF500;
+    for (int step : script) {
+      for (int i = 0; i < step; ++i) {
+        list.push_back(next);
+        model.push_back(next++);
+      }
+      for (int i = 0; i < -step; ++i) {
+        ASSERT_FALSE(list.empty());
+        EXPECT_EQ(list.back(), model.back());
+        list.pop_back();
+        model.pop_back();
+      }
+      EXPECT_EQ(list.empty(), model.empty());
+    }
+  }
+}
+
 }  // namespace

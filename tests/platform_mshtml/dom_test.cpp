@@ -4,6 +4,7 @@
 
 #include "platform/mshtml/element_text.h"
 #include "platform/mshtml/objects.h"
+#include "platform/mshtml/url.h"
 #include "tests/platform_mshtml/test_util.h"
 
 using namespace mshtml_test;
@@ -226,6 +227,36 @@ TEST(Addresses, AbsoluteAgainstTheDocumentAndBase) {
     auto e = First(doc.Get(), c.tag);
     ASSERT_TRUE(e);
     EXPECT_EQ(c.expected, Href(e.Get()));
+  }
+}
+
+// A link to a fragment of the page resolves as any other reference does, against every kind of
+// base: with a fragment or query of its own, without a path, no hierarchy, or set by <base>.
+TEST(Addresses, FragmentLinksResolveAsOtherReferences) {
+  const char16_t* urls[] = {u"http://example.test/dir/page.html",
+                            u"http://example.test/dir/page.html?q=1#old",
+                            u"http://example.test",
+                            u"file:///home/u/page.html#x#y",
+                            u"mailto:someone@example.test",
+                            nullptr};
+  const char* refs[] = {"#", "#top", "#a#b", "#a?b=c", "  #lead", "#sp ace", "#t\tab", "##two"};
+  for (const char16_t* url : urls) {
+    const std::string page = url ? U8(url) : "about:blank";
+    const bool web = page.starts_with("http:");
+    // The <base> and the base it makes: a web page's base stays on the web.
+    const std::pair<std::string, std::string> bases[] = {
+        {"", page},
+        {"<base href='http://cdn.test/x/?a#b'>", "http://cdn.test/x/?a#b"},
+        {"<base href='about:blank'>", web ? page : "about:blank"}};
+    for (const auto& [tag, base] : bases) {
+      for (const char* ref : refs) {
+        std::string html = tag + "<a href='" + ref + "'>x</a>";
+        SCOPED_TRACE(html + " at " + page);
+        auto doc = url ? Loaded(html, url) : Written(html);
+        EXPECT_EQ(Href(First(doc.Get(), "A").Get()),
+                  platform::mshtml::ResolveUrl(base, platform::mshtml::CleanUrlAttribute(ref)));
+      }
+    }
   }
 }
 
