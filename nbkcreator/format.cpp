@@ -71,16 +71,7 @@ std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t cr
     data += 16;
     size -= 16;
   }
-  while (size >= 8) {
-    std::uint32_t lo =
-        crc ^
-        (static_cast<std::uint32_t>(data[0]) | static_cast<std::uint32_t>(data[1]) << 8 |
-         static_cast<std::uint32_t>(data[2]) << 16 | static_cast<std::uint32_t>(data[3]) << 24);
-    crc = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
-          t[3][data[4]] ^ t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]];
-    data += 8;
-    size -= 8;
-  }
+  // Fewer than sixteen bytes are left: a byte at a time.
   while (size--) crc = t[0][(crc ^ *data++) & 0xFF] ^ (crc >> 8);
   return ~crc;
 }
