@@ -109,21 +109,12 @@ TEST(LinksRouteTest, FirstChildAndNextSiblingGiveTheChildren) {
   ComPtr<IHTMLDocument2> doc = Load(
       "<!-- before --><div><p>a<!-- in --><b>b</b></p><br><p></p>text<!-- last --></div>"
       "<ul><li>1<li>2<ul><li>2.1</ul><li>3</ul><table><tr><td>x</td></tr></table>");
-  ComPtr<IHTMLElementCollection> all;
-  ASSERT_EQ(doc->get_all(&all), S_OK);
-  LONG n = 0;
-  all->get_length(&n);
-  ASSERT_GE(n, 18);
+  const std::vector<ComPtr<IHTMLElement>> elements = mshtml_test::AllElements(doc.Get());
+  ASSERT_GE(elements.size(), 18u);
   int withChildren = 0;
-  for (LONG i = 0; i < n; ++i) {
+  for (std::size_t i = 0; i < elements.size(); ++i) {
     SCOPED_TRACE("element " + std::to_string(i));
-    ScopedVariant name, index;
-    name.vt = VT_I4;
-    name.lVal = i;
-    ComPtr<IDispatch> item;
-    all->item(name, index, &item);
-    ComPtr<IHTMLElement> element;
-    ASSERT_TRUE(item && SUCCEEDED(item.As(IID_IHTMLElement, std::addressof(element))));
+    const ComPtr<IHTMLElement>& element = elements[i];
     std::vector<ComPtr<IHTMLElement>> expected = mshtml_test::Children(element.Get());
     if (!expected.empty()) ++withChildren;
 
@@ -174,25 +165,16 @@ TEST(ViewsRouteTest, LentNamesAndRunsAreWhatTheBstrCallsGive) {
   for (const char* page : pages) {
     SCOPED_TRACE(page);
     ComPtr<IHTMLDocument2> doc = Load(page);
-    ComPtr<IHTMLElementCollection> all;
-    ASSERT_EQ(doc->get_all(&all), S_OK);
-    LONG n = 0;
-    all->get_length(&n);
-    ASSERT_GT(n, 4);
+    const std::vector<ComPtr<IHTMLElement>> elements = mshtml_test::AllElements(doc.Get());
+    ASSERT_GT(elements.size(), 4u);
     int runs = 0;
-    for (LONG i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < elements.size(); ++i) {
       SCOPED_TRACE("element " + std::to_string(i));
-      ScopedVariant name, index;
-      name.vt = VT_I4;
-      name.lVal = i;
-      ComPtr<IDispatch> item;
-      all->item(name, index, &item);
-      ComPtr<IHTMLElement> element;
+      const ComPtr<IHTMLElement>& element = elements[i];
       ComPtr<IHTMLElement2> element2;
       ComPtr<IElementViews> views;
-      ASSERT_TRUE(item && SUCCEEDED(item.As(IID_IHTMLElement, std::addressof(element))) &&
-                  SUCCEEDED(item.As(IID_IHTMLElement2, std::addressof(element2))));
-      ASSERT_EQ(item.As(IID_IElementViews, std::addressof(views)), S_OK);
+      ASSERT_TRUE(SUCCEEDED(element.As(IID_IHTMLElement2, std::addressof(element2))));
+      ASSERT_EQ(element.As(IID_IElementViews, std::addressof(views)), S_OK);
 
       BStr tag;
       ASSERT_EQ(element->get_tagName(&tag), S_OK);
