@@ -239,7 +239,10 @@ TEST(Addresses, FragmentLinksResolveAsOtherReferences) {
                             u"file:///home/u/page.html#x#y",
                             u"mailto:someone@example.test",
                             nullptr};
-  const char* refs[] = {"#", "#top", "#a#b", "#a?b=c", "  #lead", "#sp ace", "#t\tab", "##two"};
+  const char* refs[] = {"#",         "#top",    "#a#b",
+                        "#a?b=c",    "  #lead", "#sp ace",
+                        "#t\tab",    "##two",   "#\xC3\xA9t\xC3\xA9",
+                        "#a<b>\"c`", "#%41",    "#a\\b"};
   for (const char16_t* url : urls) {
     const std::string page = url ? U8(url) : "about:blank";
     const bool web = page.starts_with("http:");
