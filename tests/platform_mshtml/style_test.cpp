@@ -35,14 +35,30 @@ std::string StyleOf(IHTMLElement* e, const std::string& prop) {
   return U8(b);
 }
 
+// A page, the nth element with a tag in it, and the text one property of its style must give.
+struct StyleCase {
+  const char* html;
+  const char* tag;
+  int nth;
+  const char* prop;
+  const char* expected;
+};
+
+// With inOrder, every element's style is read first, in document order, so styles shared
+// between like elements are in play.
+void ExpectStyle(const StyleCase& c, bool inOrder) {
+  SCOPED_TRACE(std::string(c.html) + " " + c.prop);
+  auto doc = Written(c.html);
+  if (inOrder) {
+    for (const auto& e : AllElements(doc.Get())) StyleOf(e.Get(), "color");
+  }
+  auto e = First(doc.Get(), c.tag, c.nth);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(c.expected, StyleOf(e.Get(), c.prop));
+}
+
 TEST(CurrentStyle, CascadeThroughTheModel) {
-  struct Case {
-    const char* html;
-    const char* tag;
-    int nth;
-    const char* prop;
-    const char* expected;
-  } cases[] = {
+  const StyleCase cases[] = {
       // The user-agent sheet.
       {"<h1>x</h1>", "H1", 0, "fontSize", "2em"},
       {"<h1>x</h1>", "H1", 0, "fontWeight", "bold"},
@@ -85,13 +101,7 @@ TEST(CurrentStyle, CascadeThroughTheModel) {
       {"<style>.k .m{color:red}</style><div class='j k'><p><b class=m>x</b></p></div>", "B", 0,
        "color", "red"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.html) + " " + c.prop);
-    auto doc = Written(c.html);
-    auto e = First(doc.Get(), c.tag, c.nth);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(c.expected, StyleOf(e.Get(), c.prop));
-  }
+  for (const StyleCase& c : cases) ExpectStyle(c, false);
 }
 
 TEST(CurrentStyle, WhiteSpaceFromTheCascadeShapesAdjacentText) {
@@ -185,13 +195,7 @@ std::vector<std::string> StylesRead(const std::string& html, Reading reading) {
 }
 
 TEST(CurrentStyle, LikeElementsShareAStyleOnlyWhereNoRuleTellsThemApart) {
-  struct Case {
-    const char* html;
-    const char* tag;
-    int nth;
-    const char* prop;
-    const char* expected;
-  } cases[] = {
+  const StyleCase cases[] = {
       // Siblings alike in name and attributes, told apart by their place.
       {"<style>li:nth-child(2n){color:red}</style><ul><li>a<li>b<li>c</ul>", "LI", 1, "color",
        "red"},
@@ -241,14 +245,7 @@ TEST(CurrentStyle, LikeElementsShareAStyleOnlyWhereNoRuleTellsThemApart) {
        "#000000"},
       {"<div><font color=red>a</font><font color=blue>b</font></div>", "FONT", 1, "color", "blue"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.html) + " " + c.prop);
-    auto doc = Written(c.html);
-    for (const auto& e : AllElements(doc.Get())) StyleOf(e.Get(), "color");  // in order
-    auto e = First(doc.Get(), c.tag, c.nth);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(c.expected, StyleOf(e.Get(), c.prop));
-  }
+  for (const StyleCase& c : cases) ExpectStyle(c, true);
 
   // Pages with many like siblings and cousins, and rules of every kind that looks at siblings,
   // on the subject and on its ancestors.
