@@ -160,12 +160,22 @@ std::string HostileSheet() {
 
 std::vector<Page> MakePages(const fs::path& dir) {
   std::vector<Page> pages;
-  std::vector<fs::path> real = {"/usr/share/doc/debian-reference-en/docs/ch02.en.html",
-                                "/usr/share/doc/python3.11/html/library/stdtypes.html",
-                                "/usr/share/doc/gcc-12-base/libstdc++/user/a01655.html"};
+  struct Real {
+    const char* path;
+    const char* package;  // the Debian package that installs it
+  };
+  const Real real[] = {
+      {"/usr/share/doc/debian-reference-en/docs/ch02.en.html", "debian-reference-en"},
+      {"/usr/share/doc/python3.11/html/library/stdtypes.html", "python3.11-doc"},
+      {"/usr/share/doc/gcc-12-base/libstdc++/user/a01655.html", "libstdc++-12-doc"}};
   std::string joined;
-  for (const fs::path& p : real) {
-    if (!fs::exists(p)) continue;
+  for (const Real& r : real) {
+    fs::path p = r.path;
+    if (!fs::exists(p)) {
+      std::cerr << "bench_pages: " << p.string() << " is missing (apt-get install " << r.package
+                << "); its row and the 8 MB page made of it are left out\n";
+      continue;
+    }
     pages.push_back({p.filename().string(), p});
   }
   // 8 MB of real documentation: the largest page, then the others, until 8 MB.
