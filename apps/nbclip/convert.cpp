@@ -39,6 +39,8 @@ constexpr std::string_view kUsage =
     "         [--max-images N] [--max-image-bytes N] [--page-time SECONDS]\n"
     "  PAGE: a local path, or a file://, http:// or https:// address; several pages are added\n"
     "  to the book one after the other, all or none\n"
+    "  --append: add the pages after the book's own; its title, author and their readings\n"
+    "  stay unless given again\n"
     "  --from-address: the parser loads each PAGE itself (http:// or file:// only) instead of\n"
     "  this host, and prints the charset code it detected\n"
     "  --force: replace an existing file at BOOK.nbk that is not a book\n"
@@ -149,6 +151,17 @@ std::optional<std::string> RefuseBook(const fs::path& book, bool append, bool fo
            " exists and is not a book; only a book is replaced (--force replaces it anyway)";
   }
   return std::nullopt;
+}
+
+// What a book to be appended to is already called, and by whom; nothing for a book that does
+// not exist yet or cannot be read (the writer then says what is wrong with it).
+std::optional<nbk::Metadata> BookMetadata(const fs::path& book) {
+  std::error_code ec;
+  if (!fs::is_regular_file(book, ec)) return std::nullopt;
+  std::vector<std::size_t> textUnits;
+  std::string error;
+  std::optional<nbk::Book> read = nbk::ReadBookOutline(book.string(), textUnits, error);
+  return read ? read->meta : std::nullopt;
 }
 
 std::optional<unsigned long long> Number(const std::string& text) {
@@ -288,8 +301,16 @@ int RunConvert(Args args) {
     docs.push_back(std::move(loaded));
   }
 
+  // A page appended to a book keeps the book's title, author and their readings unless they
+  // are given again: the book is still the one it was.
+  std::optional<nbk::Metadata> kept = append ? BookMetadata(bookPath) : std::nullopt;
+  auto field = [&](std::string_view name, std::u16string nbk::Metadata::*member) {
+    return values.contains(name) || !kept ? value(name) : (*kept).*member;
+  };
   std::u16string title = value("title");
-  if (!values.contains("title") && fromAddress) {
+  if (!values.contains("title") && kept && !kept->title.empty()) {
+    title = kept->title;
+  } else if (!values.contains("title") && fromAddress) {
     title = U16(bookPath.stem().string());
   } else if (!values.contains("title")) {
     BStr docTitle;
@@ -305,9 +326,9 @@ int RunConvert(Args args) {
     parser.SetDesignFileName(W(design));
     parser.SetNBKFileName(W(U16(bookPath.string())));
     parser.SetBookTitle(W(title));
-    parser.SetBookAuthor(W(value("author")));
-    parser.SetBookTitle_read(W(value("title-reading")));
-    parser.SetBookAuthor_read(W(value("author-reading")));
+    parser.SetBookAuthor(W(field("author", &nbk::Metadata::author)));
+    parser.SetBookTitle_read(W(field("title-reading", &nbk::Metadata::titleReading)));
+    parser.SetBookAuthor_read(W(field("author-reading", &nbk::Metadata::authorReading)));
     parser.SetBookID(W(value("book-id")));
     parser.SetTocTitle(W(value("toc-title")));
     parser.setDivID(W(value("div")));

@@ -88,6 +88,38 @@ TEST_F(ConvertTest, AppendKeepsTheFirstPage) {
   EXPECT_NE(dump.out.find("second frame"), std::string::npos);
 }
 
+// Appending names the book again only where asked: what is not given stays the book's own.
+TEST_F(ConvertTest, AppendKeepsTheBookNamesNotGivenAgain) {
+  fs::path book = home_ / "named.nbk";
+  auto convert = [&](const fs::path& page, const std::string& options) {
+    Result r = Shell(Quote(NBCLIP_PATH) + " convert " + Quote(page.string()) + " -o " +
+                     Quote(book.string()) + " " + options);
+    ASSERT_EQ(r.status, 0) << r.out;
+  };
+  convert(kPages / "second.html",
+          "--title First --author Ann --title-reading fa --author-reading an --book-id B1");
+  struct Step {
+    const char* options;
+    const char16_t* title;
+    const char16_t* author;
+  } steps[] = {{"--append", u"First", u"Ann"},
+               {"--append --author Bob", u"First", u"Bob"},
+               {"--append --title Renamed", u"Renamed", u"Bob"}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.options);
+    convert(kPages / "frame2.html", step.options);
+    std::string error;
+    std::optional<nbk::Book> read = nbk::ReadBook(book.string(), error);
+    ASSERT_TRUE(read && read->meta) << error;
+    EXPECT_EQ(read->meta->title, step.title);
+    EXPECT_EQ(read->meta->author, step.author);
+    EXPECT_EQ(read->meta->titleReading, u"fa");
+    EXPECT_EQ(read->meta->authorReading, u"an");
+    EXPECT_EQ(read->meta->bookId, u"B1");
+    ASSERT_TRUE(read->cover);
+  }
+}
+
 // Issue 13's faults, end to end through the document model and the writer: sizes that do not
 // compound, blanks between words, PRE lines, blocks and list markers, every link connected to a
 // placed block, hidden content left out, SVG drawn, alt text, colour names, line heights.
