@@ -228,7 +228,11 @@ int CHtmlPageConverter::AddImage(IDispatch* node, IHTMLElement* element) {
       return 0;
     }
     if (m_pBudget) m_pBudget->SpendImageBytes(copied);
-    nbparser::RasterizeSvgCacheFile(cacheFile, element);
+    // Drawing an SVG image counts against the page's time too.
+    std::chrono::milliseconds drawLimit = nbparser::kSvgDrawLimit;
+    if (m_pBudget)
+      drawLimit = std::min(drawLimit, std::chrono::milliseconds(m_pBudget->RemainingMs()));
+    nbparser::RasterizeSvgCacheFile(cacheFile, element, drawLimit);
     m_pImageNames->push_back(cacheName);
     CNBKImageBlock* block = m_pPage->CreateImageBlock(NBK_IMAGE_BLOCK_KIND);
     CNBKImageObject* image = block ? block->GetImageObject() : nullptr;

@@ -1,29 +1,23 @@
 #include "parser/images/SvgRaster.h"
 
-#include <algorithm>
-#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "parser/style/WideText.h"
+#include "platform/loader/worker.h"
 #include "platform/mshtml/mshtml.h"
 #include "platform/win32/crt.h"
-
-// After the platform's headers: glib defines TRUE and FALSE as macros.
-#include "parser/images/RsvgApi.h"
 
 namespace nbparser {
 
 namespace {
 
-// Sides of the PNG drawn for one SVG image, whatever the page says.
-constexpr int kMaxSide = 2048;
-// An SVG document larger than this is not drawn.
-constexpr std::size_t kMaxSvgBytes = std::size_t{8} << 20;
-// The size of an image that gives none (CSS's replaced-element default).
-constexpr double kDefaultWidth = 300, kDefaultHeight = 150;
+// The drawing program, kept beside the engine.
+constexpr std::string_view kDrawProgram = "nbparser-svg";
 
 int PixelAttribute(IHTMLElement* element, const char16_t* name) {
   if (!element) return 0;
@@ -38,11 +32,6 @@ int PixelAttribute(IHTMLElement* element, const char16_t* name) {
   if (text.find(u'%') != std::u16string_view::npos) return 0;
   int n = WideToInt(text);
   return n > 0 ? n : 0;
-}
-
-cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-  return CAIRO_STATUS_SUCCESS;
 }
 
 std::string ReadFile(const std::u16string& path, std::size_t limit) {
@@ -87,81 +76,57 @@ bool LooksLikeSvg(std::string_view bytes) {
   return false;
 }
 
-void DisplayedSize(double iw, double ih, int widthAttr, int heightAttr, int maxSide, int& width,
-                   int& height) {
-  if (!(iw > 0) || !(ih > 0)) {
-    iw = kDefaultWidth;
-    ih = kDefaultHeight;
-  }
-  double w = iw, h = ih;
-  if (widthAttr > 0 && heightAttr > 0) {
-    w = widthAttr;
-    h = heightAttr;
-  } else if (widthAttr > 0) {
-    w = widthAttr;
-    h = ih * widthAttr / iw;
-  } else if (heightAttr > 0) {
-    h = heightAttr;
-    w = iw * heightAttr / ih;
-  }
-  double scale = std::min(1.0, std::min(maxSide / w, maxSide / h));
-  width = std::max(1, static_cast<int>(std::lround(w * scale)));
-  height = std::max(1, static_cast<int>(std::lround(h * scale)));
-}
-
-std::string RasterizeSvg(std::string_view svg, int widthAttr, int heightAttr) {
+std::string RasterizeSvg(std::string_view svg, int widthAttr, int heightAttr,
+                         std::chrono::milliseconds timeLimit) {
   std::string png;
-  if (svg.empty() || svg.size() > kMaxSvgBytes) return png;
-  std::string why;
-  const RsvgApi* api = Rsvg(why);
-  if (!api) {
-    // Said once: the book still gets the image, as the SVG it was.
-    static std::once_flag told;
-    std::call_once(told, [&why] {
-      std::fprintf(stderr, "warning: SVG images are not drawn: %s\n", why.c_str());
-    });
-    return png;
+  if (svg.empty() || svg.size() > kMaxSvgBytes || timeLimit.count() <= 0) return png;
+  static std::mutex mutex;
+  static std::unique_ptr<platform::loader::Worker> drawer;
+  std::lock_guard lock(mutex);
+  if (!drawer) {
+    drawer = std::make_unique<platform::loader::Worker>(platform::loader::HelperBesideModule(
+        reinterpret_cast<const void*>(&RasterizeSvgCacheFile), kDrawProgram));
   }
-  GError* error = nullptr;
-  RsvgHandle* handle =
-      api->handleNewFromData(reinterpret_cast<const guint8*>(svg.data()), svg.size(), &error);
-  if (!handle) {
-    if (error) api->errorFree(error);
-    return png;
-  }
-  double iw = 0, ih = 0;
-  if (!api->intrinsicSizeInPixels(handle, &iw, &ih)) {
-    // Only a viewBox: its proportions, at the default width.
-    gboolean hasWidth = FALSE, hasHeight = FALSE, hasViewBox = FALSE;
-    RsvgLength lw, lh;
-    RsvgRectangle box{};
-    api->intrinsicDimensions(handle, &hasWidth, &lw, &hasHeight, &lh, &hasViewBox, &box);
-    if (hasViewBox && box.width > 0 && box.height > 0) {
-      iw = kDefaultWidth;
-      ih = kDefaultWidth * box.height / box.width;
+  // Said once: the book still gets the image, as the SVG it was.
+  static bool toldMissing = false;
+  if (drawer->Program().empty()) {
+    if (!std::exchange(toldMissing, true)) {
+      std::fprintf(stderr, "warning: SVG images are not drawn: %s is not beside the engine\n",
+                   std::string(kDrawProgram).c_str());
     }
+    return png;
   }
-  int width = 0, height = 0;
-  DisplayedSize(iw, ih, widthAttr, heightAttr, kMaxSide, width, height);
-  cairo_surface_t* surface = api->imageSurfaceCreate(CAIRO_FORMAT_ARGB32, width, height);
-  cairo_t* cr = api->create(surface);
-  RsvgRectangle viewport{0, 0, static_cast<double>(width), static_cast<double>(height)};
-  bool drawn = api->renderDocument(handle, cr, &viewport, &error);
-  if (error) api->errorFree(error);
-  api->destroy(cr);
-  if (drawn && api->surfaceStatus(surface) == CAIRO_STATUS_SUCCESS) {
-    if (api->writeToPngStream(surface, AppendToString, &png) != CAIRO_STATUS_SUCCESS) png.clear();
+  std::int32_t size[2] = {widthAttr, heightAttr};
+  std::string request(reinterpret_cast<const char*>(size), sizeof size);
+  request.append(svg);
+  switch (drawer->Ask(request, png, timeLimit)) {
+    case platform::loader::Worker::Outcome::kAnswered:
+      break;
+    case platform::loader::Worker::Outcome::kLate:
+      std::fprintf(stderr,
+                   "warning: an SVG image was not drawn within %.1f s and is kept as it was\n",
+                   static_cast<double>(timeLimit.count()) / 1000);
+      break;
+    case platform::loader::Worker::Outcome::kNoProgram:
+      if (!std::exchange(toldMissing, true)) {
+        std::fprintf(stderr, "warning: SVG images are not drawn: %s cannot be started\n",
+                     drawer->Program().c_str());
+      }
+      break;
+    case platform::loader::Worker::Outcome::kFailed:
+      std::fprintf(stderr, "warning: an SVG image could not be drawn: %s ended without an answer\n",
+                   std::string(kDrawProgram).c_str());
+      break;
   }
-  api->surfaceDestroy(surface);
-  api->objectUnref(handle);
   return png;
 }
 
-bool RasterizeSvgCacheFile(const std::u16string& cacheFile, IHTMLElement* element) {
+bool RasterizeSvgCacheFile(const std::u16string& cacheFile, IHTMLElement* element,
+                           std::chrono::milliseconds timeLimit) {
   std::string bytes = ReadFile(cacheFile, kMaxSvgBytes);
   if (bytes.size() > kMaxSvgBytes || !LooksLikeSvg(bytes)) return false;
-  std::string png =
-      RasterizeSvg(bytes, PixelAttribute(element, u"width"), PixelAttribute(element, u"height"));
+  std::string png = RasterizeSvg(bytes, PixelAttribute(element, u"width"),
+                                 PixelAttribute(element, u"height"), timeLimit);
   if (png.empty()) return false;
   int out = _wopen(cacheFile.c_str(), _O_BINARY | _O_TRUNC | _O_CREAT | _O_WRONLY, _S_IWRITE);
   if (out == -1) return false;
