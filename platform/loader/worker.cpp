@@ -62,6 +62,9 @@ bool Worker::Start() {
   // The helper's standard input and output are its end of the pair; dup2 clears close-on-exec.
   posix_spawn_file_actions_adddup2(&actions, ends[1], 0);
   posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+  // Nothing else of this process goes along: a lock or a connection the host closes must not
+  // live on in the helper.
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   char* argv[] = {program_.data(), nullptr};
   pid_t pid = 0;
   int failed = posix_spawn(&pid, program_.c_str(), &actions, nullptr, argv, environ);

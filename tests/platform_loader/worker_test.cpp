@@ -2,13 +2,16 @@
 // without an answer, and that the next request starts a helper again.
 #include "platform/loader/worker.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -96,6 +99,23 @@ TEST_F(WorkerTest, LateHelperEndedAndStartedAgain) {
   }
   ASSERT_EQ(worker.Ask("d", answer, 5s), Worker::Outcome::kAnswered);
   EXPECT_EQ(worker.Pid(), pid);
+}
+
+// The helper gets its two ends of the conversation and nothing else this process has open.
+TEST_F(WorkerTest, HelperInheritsNoOtherFiles) {
+  fs::path marker = dir_ / "marker";
+  std::ofstream(marker) << "";
+  int open = ::open(marker.c_str(), O_RDONLY);  // not close-on-exec
+  ASSERT_GE(open, 3);
+  Worker worker(Script("fds", "for f in /proc/$$/fd/*; do readlink \"$f\"; done > '" +
+                                  (dir_ / "fds").string() + "'; exec cat"));
+  std::string answer;
+  EXPECT_EQ(worker.Ask("x", answer, 5s), Worker::Outcome::kAnswered);
+  ::close(open);
+  std::ifstream in(dir_ / "fds");
+  std::string fds((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(fds.find("socket:"), std::string::npos) << fds;
+  EXPECT_EQ(fds.find("marker"), std::string::npos) << fds;
 }
 
 TEST(HelperBesideModuleTest, BesideTheModuleOrInItsLibFolder) {
