@@ -19,9 +19,11 @@
 
 namespace {
 
-bool ReadAll(int fd, char* data, std::size_t size) {
+// Reads or writes all of [data, data + size); false at the end of input or on an error.
+template <typename Byte, typename Call>
+bool Whole(Call call, int fd, Byte* data, std::size_t size) {
   while (size > 0) {
-    ssize_t n = read(fd, data, size);
+    ssize_t n = call(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     data += n;
@@ -30,15 +32,12 @@ bool ReadAll(int fd, char* data, std::size_t size) {
   return true;
 }
 
+bool ReadAll(int fd, char* data, std::size_t size) {
+  return Whole(::read, fd, data, size);
+}
+
 bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
+  return Whole(::write, fd, data, size);
 }
 
 cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned int length) {
