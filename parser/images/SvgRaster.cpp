@@ -87,7 +87,7 @@ std::string RasterizeSvg(std::string_view svg, int widthAttr, int heightAttr,
     drawer = std::make_unique<platform::loader::Worker>(platform::loader::HelperBesideModule(
         reinterpret_cast<const void*>(&RasterizeSvgCacheFile), kDrawProgram));
   }
-  // Said once: the book still gets the image, as the SVG it was.
+  // Said once, not for every image: an image that is not drawn is left out of the book.
   static bool toldMissing = false;
   if (drawer->Program().empty()) {
     if (!std::exchange(toldMissing, true)) {
@@ -103,8 +103,7 @@ std::string RasterizeSvg(std::string_view svg, int widthAttr, int heightAttr,
     case platform::loader::Worker::Outcome::kAnswered:
       break;
     case platform::loader::Worker::Outcome::kLate:
-      std::fprintf(stderr,
-                   "warning: an SVG image was not drawn within %.1f s and is kept as it was\n",
+      std::fprintf(stderr, "warning: an SVG image was not drawn within %.1f s and is left out\n",
                    static_cast<double>(timeLimit.count()) / 1000);
       break;
     case platform::loader::Worker::Outcome::kNoProgram:

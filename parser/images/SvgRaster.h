@@ -17,7 +17,7 @@ namespace nbparser {
 // Whether bytes (the start of a file will do) look like an SVG document.
 bool LooksLikeSvg(std::string_view bytes);
 
-// An image that takes longer than this to draw is kept as the SVG it was.
+// An image that takes longer than this to draw is left out (the reader cannot show SVG).
 constexpr std::chrono::milliseconds kSvgDrawLimit{10'000};
 
 // The PNG of an SVG document at width x height pixels (0 x 0: its intrinsic size), or empty

@@ -498,4 +498,33 @@ TEST_F(SafetyTest, StallingServersCostThePagesTimeOnce) {
   EXPECT_NE(bad.out.find("--page-time needs a number"), std::string::npos) << bad.out;
 }
 
+// SVG images that would take minutes to draw cost the page its time, not more: the page is
+// converted with the images drawn before them, and the slow ones are left out with a warning.
+TEST_F(SafetyTest, SlowSvgImagesCostThePagesTimeOnly) {
+  std::string slow = "<svg xmlns='http://www.w3.org/2000/svg' width='2048' height='2048'>";
+  for (int i = 0; i < 100; ++i) {
+    std::string id = "f" + std::to_string(i);
+    slow += "<filter id='" + id +
+            "'><feGaussianBlur stdDeviation='300'/></filter><rect width='2048' "
+            "height='2048' filter='url(#" +
+            id + ")'/>";
+  }
+  slow += "</svg>";
+  std::ofstream(home_ / "local" / "slow.svg") << slow;
+  std::ofstream(home_ / "local" / "small.svg")
+      << "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20'><rect width='40' "
+         "height='20'/></svg>";
+  std::ofstream(home_ / "local" / "page.html")
+      << Page("drawn in time", "<img src='small.svg'><img src='slow.svg'><img src='slow.svg?2'>");
+  auto start = Clock::now();
+  Result r = Convert(Quote((home_ / "local" / "page.html").string()) + " -o " +
+                     Quote(Book("svg.nbk").string()) + " --page-time 2 --quiet");
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Count(r.out, "an SVG image was not drawn within"), 1u) << r.out;
+  std::string dump = Dump(Book("svg.nbk")).out;
+  EXPECT_NE(dump.find("drawn in time"), std::string::npos);
+  EXPECT_NE(dump.find("png 40x20"), std::string::npos) << dump;
+}
+
 }  // namespace
